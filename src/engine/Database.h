@@ -1,0 +1,60 @@
+#pragma once
+
+#include "Sqlite.h"
+
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace wk::engine {
+
+class Session;
+
+/// A table of the alias as the connection sees it.
+struct TableHandle {
+    std::string name;      ///< the name as the caller gave it ("Internet.db")
+    std::string qualified; ///< the SQLite name of its records, e.g. "t1".records
+    std::filesystem::path file;
+    std::vector<std::string> fields;
+};
+
+/// The connection of one session to one alias: an SQLite connection to which the alias's table
+/// files are attached as they are first used. It provides the Unicode-aware `Upper` and `Lower`
+/// and runs the statements of datasets.
+class Database {
+public:
+    Database(std::string alias, std::filesystem::path folder, const Session& session);
+    ~Database();
+
+    const std::string& alias() const { return alias_; }
+    const std::filesystem::path& folder() const { return folder_; }
+    SqliteDb& connection() { return *db_; }
+
+    /// Attaches the table on first use and checks it each time: it exists, is a table file of
+    /// ours, and the session holds its password. Raises EngineError naming the table and folder.
+    const TableHandle& table(const std::string& tableName);
+
+    /// Prepares a statement built from the user's SQL: it may read, never change anything.
+    /// Raises EngineError (InvalidSql) saying what is wrong.
+    std::unique_ptr<SqliteStatement> prepareReadOnly(const std::string& sql);
+
+    /// An error for a failed change to a table, naming the table and folder.
+    EngineError changeError(const TableHandle& table, const EngineError& cause) const;
+
+private:
+    struct Attached {
+        TableHandle handle;
+        std::string verifiedHash; // the password hash the session's passwords matched
+    };
+
+    std::string alias_;
+    std::filesystem::path folder_;
+    const Session& session_;
+    std::unique_ptr<SqliteDb> db_;
+    std::map<std::string, Attached> tables_; // keyed by file path
+    int nextSchema_ = 1;
+};
+
+} // namespace wk::engine

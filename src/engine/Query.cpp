@@ -1,0 +1,53 @@
+#include "Query.h"
+
+#include "Database.h"
+#include "EngineError.h"
+#include "LocalSql.h"
+#include "RowSource.h"
+
+namespace wk::engine {
+
+void Query::clearSql() {
+    close();
+    sql_.clear();
+}
+
+void Query::addSql(const std::string& line) { sql_.push_back(line); }
+
+std::string Query::sqlText() const {
+    std::string text;
+    for (size_t i = 0; i < sql_.size(); ++i)
+        text += (i ? "\n" : "") + sql_[i];
+    return text;
+}
+
+void Query::openRows(Database& db) {
+    const TranslatedSelect sel = translateSelect(
+        sqlText(), [&db](const std::string& table) { return db.table(table).qualified; });
+    if (sel.singleTable) {
+        auto ids = db.prepareReadOnly(sel.rowIdSql);
+        std::vector<std::int64_t> rowIds;
+        while (ids->step())
+            rowIds.push_back(ids->columnInt(0));
+        auto fetch = db.prepareReadOnly(sel.fetchSql);
+        std::vector<std::string> fields;
+        for (int c = 0; c < fetch->columnCount(); ++c)
+            fields.push_back(fetch->columnName(c));
+        setRows(std::make_unique<RowIdRows>(std::move(rowIds), std::move(fetch)), std::move(fields));
+        return;
+    }
+    auto st = db.prepareReadOnly(sel.sql);
+    std::vector<std::string> fields;
+    for (int c = 0; c < st->columnCount(); ++c)
+        fields.push_back(st->columnName(c));
+    std::vector<std::vector<std::string>> rows;
+    while (st->step()) {
+        std::vector<std::string> row;
+        for (int c = 0; c < st->columnCount(); ++c)
+            row.push_back(st->columnText(c));
+        rows.push_back(std::move(row));
+    }
+    setRows(std::make_unique<MaterializedRows>(std::move(rows)), std::move(fields));
+}
+
+} // namespace wk::engine

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace wk::engine {
+
+class SqliteDb;
+
+/// One table stored as one SQLite file of ours in an alias's folder.
+///
+/// The file holds the table's records in `records` (one text column per field, in field order,
+/// read back in rowid order) and its description in `wk_table_info`: the format mark, the field
+/// names and, for a protected table, a salted hash of the password. An empty text is stored as
+/// NULL.
+namespace tablefile {
+
+/// The schema name under which record data lives inside the file.
+inline constexpr const char* kRecords = "records";
+
+/// The file of `tableName` in `folder`: "Tagalog" is `Tagalog.db`, "Internet.db" is
+/// `Internet.db`. When no file has exactly that name, a file whose name differs only in letter
+/// case is taken; otherwise the exact name is returned.
+std::filesystem::path fileFor(const std::filesystem::path& folder, const std::string& tableName);
+
+/// The table name shown in messages and used as the records' alias: "Internet.db" gives
+/// "Internet".
+std::string baseName(const std::string& tableName);
+
+/// What a valid table file describes.
+struct Description {
+    std::vector<std::string> fields;
+    bool protectedByPassword = false;
+};
+
+/// Reads the description of a table file through `db`, whose schema `schema` is the file
+/// ("main" or an attached name). Raises EngineError (Corrupt) naming the table and folder when
+/// the file is not a table of ours, is damaged or is unreadable.
+Description describe(const SqliteDb& db, const std::string& schema, const std::string& tableName,
+                     const std::filesystem::path& folder);
+
+/// The stored password hash of the table in `schema`; empty for a table without password.
+std::string passwordHash(const SqliteDb& db, const std::string& schema);
+
+/// True when the table in `schema` has no password, or one of `passwords` is its password.
+bool passwordMatches(const SqliteDb& db, const std::string& schema,
+                     const std::vector<std::string>& passwords);
+
+/// Supplies rows one at a time for `replace`; returns false after the last one.
+using RowReader = std::function<bool(std::vector<std::string>& row)>;
+
+/// Creates the table, or replaces its fields and records, in one transaction: a failure leaves the
+/// old table whole. A file that exists but is not a table of ours is never overwritten. Replacing
+/// a protected table needs its password (`password`); the new table is protected by `password`
+/// when one is given. `progress` is called now and then with the number of rows written.
+void replace(const std::filesystem::path& folder, const std::string& tableName,
+             const std::vector<std::string>& fields, const RowReader& rows,
+             const std::optional<std::string>& password,
+             const std::function<void(long long)>& progress = {});
+
+} // namespace tablefile
+} // namespace wk::engine

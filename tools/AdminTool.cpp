@@ -1,0 +1,255 @@
+// wikabay-admin: makes and inspects what the program uses but does not make itself: the engine's
+// configuration, aliases, and the table files (imported from and exported to CSV).
+
+#include "Csv.h"
+
+#include "engine/Aliases.h"
+#include "engine/ConfigStore.h"
+#include "engine/EngineError.h"
+#include "engine/Query.h"
+#include "engine/Session.h"
+#include "engine/Table.h"
+#include "engine/TableFile.h"
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace wk::engine;
+using wk::tools::CsvError;
+using wk::tools::CsvReader;
+
+constexpr const char* kUsage =
+    "usage:\n"
+    "  wikabay-admin alias set NAME FOLDER\n"
+    "  wikabay-admin alias list\n"
+    "  wikabay-admin alias remove NAME\n"
+    "  wikabay-admin config get NODEPATH ENTRY\n"
+    "  wikabay-admin config set NODEPATH ENTRY VALUE\n"
+    "  wikabay-admin config show\n"
+    "  wikabay-admin import --alias NAME [--password P] TABLE FILE.csv\n"
+    "  wikabay-admin export --alias NAME [--password P] TABLE\n"
+    "  wikabay-admin query --alias NAME [--password P] STATEMENT\n";
+
+struct UsageError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// The options --alias and --password, and the words that remain.
+struct TableArgs {
+    std::string alias;
+    std::optional<std::string> password;
+    std::vector<std::string> words;
+};
+
+TableArgs parseTableArgs(const std::vector<std::string>& args, size_t from, size_t wordCount) {
+    TableArgs t;
+    for (size_t i = from; i < args.size(); ++i) {
+        if (args[i] == "--alias" || args[i] == "--password") {
+            if (i + 1 >= args.size())
+                throw UsageError(args[i] + " needs a value");
+            if (args[i] == "--alias")
+                t.alias = args[i + 1];
+            else
+                t.password = args[i + 1];
+            ++i;
+        } else {
+            t.words.push_back(args[i]);
+        }
+    }
+    if (t.alias.empty())
+        throw UsageError("--alias NAME is required");
+    if (t.words.size() != wordCount)
+        throw UsageError("wrong number of arguments");
+    return t;
+}
+
+// A session of this tool holding the given password.
+Session& toolSession(const TableArgs& t) {
+    static Session session("wikabay-admin");
+    if (t.password)
+        session.addPassword(*t.password);
+    else
+        session.open();
+    return session;
+}
+
+std::string escapeForQuery(const std::string& value) {
+    std::string out;
+    for (char c : value) {
+        switch (c) {
+        case '\t':
+            out += "\\t";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
+int aliasCommand(const std::vector<std::string>& a) {
+    ConfigStore store;
+    if (a.size() == 4 && a[1] == "set") {
+        std::string folder = a[3];
+        const bool drivePath = folder.size() >= 2 && folder[1] == ':';
+        if (!drivePath)
+            folder = std::filesystem::absolute(folder).lexically_normal().string();
+        store.update([&](ConfigTree& t) { aliases::set(t, a[2], folder); });
+        return 0;
+    }
+    if (a.size() == 2 && a[1] == "list") {
+        for (const auto& [name, folder] : aliases::list(store.load()))
+            std::cout << name << '\t' << folder << '\n';
+        return 0;
+    }
+    if (a.size() == 3 && a[1] == "remove") {
+        bool removed = false;
+        store.update([&](ConfigTree& t) {
+            removed = aliases::exists(t, a[2]) && t.removeNode("\\DATABASES\\" + a[2]);
+        });
+        if (!removed)
+            throw EngineError(ErrorCode::NotFound, "Alias '" + a[2] + "' not found");
+        return 0;
+    }
+    throw UsageError("alias takes 'set NAME FOLDER', 'list' or 'remove NAME'");
+}
+
+int configCommand(const std::vector<std::string>& a) {
+    ConfigStore store;
+    if (a.size() == 4 && a[1] == "get") {
+        const auto value = store.load().get(a[2], a[3]);
+        if (!value)
+            throw EngineError(ErrorCode::NotFound,
+                              "Entry '" + a[3] + "' not found in node '" + a[2] + "'");
+        std::cout << *value << '\n';
+        return 0;
+    }
+    if (a.size() == 5 && a[1] == "set") {
+        store.update([&](ConfigTree& t) { t.set(a[2], a[3], a[4]); });
+        return 0;
+    }
+    if (a.size() == 2 && a[1] == "show") {
+        std::cout << store.load().serialize();
+        return 0;
+    }
+    throw UsageError("config takes 'get NODEPATH ENTRY', 'set NODEPATH ENTRY VALUE' or 'show'");
+}
+
+int importCommand(const std::vector<std::string>& a) {
+    const TableArgs t = parseTableArgs(a, 1, 2);
+    const std::string& table = t.words[0];
+    const std::string& file = t.words[1];
+    std::ifstream in(file, std::ios::binary);
+    if (!in)
+        throw EngineError(ErrorCode::Io, "Cannot read '" + file + "'");
+    CsvReader csv(in, file);
+    std::vector<std::string> header;
+    if (!csv.next(header))
+        throw CsvError(file + ": the file is empty; it needs a header row of field names");
+    const auto folder = aliases::folder(ConfigStore().load(), t.alias);
+    const auto started = std::chrono::steady_clock::now();
+    long long rows = 0;
+    tablefile::replace(
+        folder, table, header,
+        [&](std::vector<std::string>& row) {
+            if (!csv.next(row))
+                return false;
+            if (row.size() != header.size())
+                throw CsvError(file + ", line " + std::to_string(csv.line()) + ": " +
+                               std::to_string(row.size()) + " fields, but the header has " +
+                               std::to_string(header.size()));
+            ++rows;
+            return true;
+        },
+        t.password, [&](long long n) {
+            if (std::chrono::steady_clock::now() - started > std::chrono::seconds(2))
+                std::cerr << "wikabay-admin: " << n << " records imported...\n";
+        });
+    std::cerr << "wikabay-admin: " << rows << " records imported into '"
+              << tablefile::fileFor(folder, table).string() << "'\n";
+    return 0;
+}
+
+int exportCommand(const std::vector<std::string>& a) {
+    const TableArgs t = parseTableArgs(a, 1, 1);
+    Table table;
+    table.setName("export");
+    table.setSessionName(toolSession(t).name());
+    table.setDatabaseName(t.alias);
+    table.setTableName(t.words[0]);
+    table.open();
+    wk::tools::writeCsvRecord(std::cout, table.fieldNames());
+    std::vector<std::string> row(table.fieldNames().size());
+    for (long long r = 0; r < table.recordCount(); ++r) {
+        for (size_t f = 0; f < row.size(); ++f)
+            row[f] = table.valueAt(r, static_cast<int>(f));
+        wk::tools::writeCsvRecord(std::cout, row);
+    }
+    return 0;
+}
+
+int queryCommand(const std::vector<std::string>& a) {
+    const TableArgs t = parseTableArgs(a, 1, 1);
+    Query query;
+    query.setName("query");
+    query.setSessionName(toolSession(t).name());
+    query.setDatabaseName(t.alias);
+    query.addSql(t.words[0]);
+    query.open();
+    const auto& fields = query.fieldNames();
+    for (size_t f = 0; f < fields.size(); ++f)
+        std::cout << (f ? "\t" : "") << escapeForQuery(fields[f]);
+    std::cout << '\n';
+    for (long long r = 0; r < query.recordCount(); ++r) {
+        for (size_t f = 0; f < fields.size(); ++f)
+            std::cout << (f ? "\t" : "") << escapeForQuery(query.valueAt(r, static_cast<int>(f)));
+        std::cout << '\n';
+    }
+    std::cout << query.recordCount() << " records\n";
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    try {
+        if (args.empty())
+            throw UsageError("a command is required");
+        const std::string& cmd = args[0];
+        if (cmd == "alias")
+            return aliasCommand(args);
+        if (cmd == "config")
+            return configCommand(args);
+        if (cmd == "import")
+            return importCommand(args);
+        if (cmd == "export")
+            return exportCommand(args);
+        if (cmd == "query")
+            return queryCommand(args);
+        if (cmd == "--help" || cmd == "help") {
+            std::cout << kUsage;
+            return 0;
+        }
+        throw UsageError("unknown command '" + cmd + "'");
+    } catch (const UsageError& e) {
+        std::cerr << "wikabay-admin: " << e.what() << "\n" << kUsage;
+        return 2;
+    } catch (const std::exception& e) {
+        std::cerr << "wikabay-admin: " << e.what() << '\n';
+        return 1;
+    }
+}
