@@ -1,0 +1,27 @@
+#pragma once
+
+namespace wk {
+
+namespace ui {
+class FormBase;
+}
+class TFormMenu;
+class TFormMain;
+
+/// The one instance of each window, created at start and living for the whole run.
+extern TFormMenu* FormMenu;
+extern TFormMain* FormMain;
+/// Windows whose classes are added as they are built; nullptr until then.
+extern ui::FormBase* FormAbout;
+extern ui::FormBase* FormInternet;
+extern ui::FormBase* FormExpressions;
+
+/// Creates the windows in their fixed order: FormMenu (the main window), FormMain, FormAbout,
+/// FormInternet, FormExpressions. Each window's FormCreate runs while it is created, so the
+/// later ones can read FormMenu's size and fields.
+void createForms();
+
+/// Destroys every window, in reverse order.
+void destroyForms();
+
+} // namespace wk

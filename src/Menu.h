@@ -1,0 +1,61 @@
+#pragma once
+
+#include "engine/Session.h"
+#include "ui/FormBase.h"
+
+#include <QString>
+#include <QTimer>
+
+class QFrame;
+class QLabel;
+class QPushButton;
+
+namespace wk {
+
+namespace ui {
+class LinkLabel;
+}
+
+/// The main menu: the program's main window. Creating it rewrites the engine's network control
+/// directory, starts the session `Session1` with that directory and the tables' password, and
+/// places the window; its four buttons open the other windows. Closing it ends the program.
+class TFormMenu : public ui::FormBase {
+    Q_OBJECT
+public:
+    TFormMenu();
+
+    /// The tables' password, built into the program.
+    static constexpr const char* kTablePassword = "58rmrm31";
+
+    /// Sets the table driver's "NET DIR" in the engine's persistent configuration to `NetDir`.
+    /// Silent on every failure; the cursor is closed and the engine shut down on every path.
+    void ChangeNetDir();
+
+    QString VersionNumber;
+    QString NetDir;
+    engine::Session Session1{"Session1"};
+    QTimer Timer1;
+
+    QLabel* Label5;
+    ui::LinkLabel* Label3;
+    ui::LinkLabel* Label1;
+    QFrame* Bevel1;
+    QPushButton* SpeedButton1;
+    QPushButton* SpeedButton2;
+    QPushButton* SpeedButton4;
+    QPushButton* SpeedButton3;
+
+protected:
+    void formClose() override;
+
+private:
+    void FormCreate();
+    void Timer1Timer();
+    void SpeedButton1Click();
+    void SpeedButton2Click();
+    void SpeedButton4Click();
+    void SpeedButton3Click();
+    QPushButton* makeButton(const QString& caption, const char* helpKeyword, int top);
+};
+
+} // namespace wk

@@ -1,0 +1,20 @@
+// The program entry: the application, its windows in their fixed order, and the message loop,
+// which ends when the main menu is closed.
+
+#include "Forms.h"
+#include "Menu.h"
+#include "ui/Fonts.h"
+
+#include <QApplication>
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Wikabay"));
+    QApplication::setQuitOnLastWindowClosed(false);
+    QApplication::setFont(wk::ui::defaultFont());
+    wk::createForms();
+    wk::FormMenu->show();
+    const int result = QApplication::exec();
+    wk::destroyForms();
+    return result;
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QString>
+
+namespace wk::ui {
+
+class DataSource;
+
+/// A single-line edit showing one field of the current record.
+class DBEdit : public QLineEdit {
+    Q_OBJECT
+public:
+    DBEdit(DataSource& source, const QString& field, QWidget* parent);
+    /// Reads the field again.
+    void refresh();
+
+private:
+    DataSource& source_;
+    QString field_;
+};
+
+/// A memo showing one field of the current record, with a vertical scroll bar. When it is not
+/// read-only and the dataset allows changes, typing edits the field of the current record (an
+/// empty table begins a new record); the change is posted when the record moves.
+class DBMemo : public QPlainTextEdit {
+    Q_OBJECT
+public:
+    DBMemo(DataSource& source, const QString& field, QWidget* parent);
+    /// Reads the field again.
+    void refresh();
+
+private:
+    void userEdited();
+
+    DataSource& source_;
+    QString field_;
+    bool refreshing_ = false;
+};
+
+/// The field's text in the current record, or "" when the dataset is closed or lacks the field.
+QString currentFieldText(const DataSource& source, const QString& field);
+
+/// Sets a control's background to a packed colour value (red in the low byte).
+void setBaseColor(QWidget* control, int packed);
+
+} // namespace wk::ui

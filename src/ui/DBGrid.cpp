@@ -1,0 +1,134 @@
+#include "DBGrid.h"
+
+#include "Colors.h"
+#include "DataSource.h"
+#include "ErrorHandler.h"
+#include "engine/Table.h"
+
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMessageBox>
+
+namespace wk::ui {
+
+DBGrid::DBGrid(DataSource& source, std::vector<GridColumn> columns, QWidget* parent)
+    : QTableView(parent), source_(source), model_(source, std::move(columns), this) {
+    setModel(&model_);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setTabKeyNavigation(false);
+    setShowGrid(true);
+    setWordWrap(false);
+    setFocusPolicy(Qt::StrongFocus);
+    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+
+    QHeaderView* h = horizontalHeader();
+    h->setSectionsMovable(true);
+    h->setSectionResizeMode(QHeaderView::Interactive);
+    h->setHighlightSections(false);
+    h->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    h->setStretchLastSection(false);
+    h->setMinimumSectionSize(8);
+    for (size_t i = 0; i < model_.columns().size(); ++i)
+        h->resizeSection(static_cast<int>(i), model_.columns()[i].width);
+
+    QHeaderView* v = verticalHeader();
+    v->setSectionResizeMode(QHeaderView::Fixed);
+    v->setDefaultSectionSize(fontMetrics().height() + 4);
+    v->setMinimumWidth(12);
+    v->setFixedWidth(12);
+    v->setDefaultAlignment(Qt::AlignCenter);
+    v->setHighlightSections(false);
+    v->setSectionsClickable(false);
+
+    // The selected row stays marked while another control has the focus.
+    QPalette p = palette();
+    p.setColor(QPalette::Inactive, QPalette::Highlight,
+               p.color(QPalette::Active, QPalette::Highlight));
+    p.setColor(QPalette::Inactive, QPalette::HighlightedText,
+               p.color(QPalette::Active, QPalette::HighlightedText));
+    setPalette(p);
+
+    connect(&source_, &DataSource::layoutChanged, this, &DBGrid::reload);
+    connect(&source_, &DataSource::recordMoved, this, &DBGrid::followCurrentRecord);
+    connect(&source_, &DataSource::recordChanged, this,
+            [this] { model_.rowChanged(static_cast<int>(source_.dataset().recNo())); });
+}
+
+void DBGrid::setColor(int packed) {
+    QPalette p = palette();
+    p.setColor(QPalette::Base, packedColor(packed));
+    setPalette(p);
+}
+
+void DBGrid::reload() {
+    model_.reset();
+    shownRow_ = -1;
+    followCurrentRecord();
+}
+
+void DBGrid::followCurrentRecord() {
+    const int row = static_cast<int>(source_.dataset().recNo());
+    model_.currentMoved(shownRow_, row);
+    shownRow_ = row;
+    following_ = true;
+    if (row >= 0 && row < model_.rowCount()) {
+        const int column = currentIndex().isValid() ? currentIndex().column() : 0;
+        const QModelIndex index = model_.index(row, column);
+        selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
+                                                     QItemSelectionModel::Rows);
+        scrollTo(index);
+    } else {
+        selectionModel()->clear();
+    }
+    following_ = false;
+}
+
+void DBGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+    QTableView::currentChanged(current, previous);
+    if (following_ || !current.isValid() || current.row() == source_.dataset().recNo())
+        return;
+    const int row = current.row();
+    // Moving posts a pending change; if that fails the grid goes back to the current record.
+    if (!errors::guarded(window(), [&] { source_.dataset().moveTo(row); }))
+        followCurrentRecord();
+}
+
+void DBGrid::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Delete && event->modifiers() == Qt::ControlModifier) {
+        confirmDelete();
+        return;
+    }
+    switch (event->key()) {
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+    case Qt::Key_Home:
+    case Qt::Key_End:
+        QTableView::keyPressEvent(event);
+        return;
+    default:
+        event->ignore();
+    }
+}
+
+void DBGrid::confirmDelete() {
+    engine::Dataset& ds = source_.dataset();
+    auto* table = dynamic_cast<engine::Table*>(&ds);
+    if (!table || !ds.canModify() || !ds.active() || ds.recordCount() == 0)
+        return;
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"),
+                    QStringLiteral("Delete record?"), QMessageBox::Ok | QMessageBox::Cancel,
+                    window());
+    box.setDefaultButton(QMessageBox::Ok);
+    box.setEscapeButton(QMessageBox::Cancel);
+    if (box.exec() != QMessageBox::Ok)
+        return;
+    errors::guarded(window(), [table] { table->deleteRecord(); });
+}
+
+} // namespace wk::ui

@@ -1,0 +1,109 @@
+#include "FormBase.h"
+
+#include "ActivationTracker.h"
+#include "ErrorHandler.h"
+#include "Fonts.h"
+
+#include <QAbstractButton>
+#include <QAbstractSpinBox>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTextEdit>
+
+namespace wk::ui {
+
+FormBase::FormBase(QWidget* parent) : QWidget(parent, Qt::Window) {
+    setFont(defaultFont());
+    setAutoFillBackground(true);
+    ActivationTracker::install();
+}
+
+void FormBase::setClientSize(int width, int height) {
+    setFixedSize(width, height);
+}
+
+void FormBase::setOuterPos(int left, int top) {
+    move(left, top);
+}
+
+int FormBase::outerWidth() const {
+    return frameGeometry().width();
+}
+
+int FormBase::outerHeight() const {
+    return frameGeometry().height();
+}
+
+void FormBase::setBusyCaption() {
+    setWindowTitle(QStringLiteral("Wikabay - PLEASE WAIT..."));
+    repaint();
+}
+
+void FormBase::showForm() {
+    show();
+    raise();
+    activateWindow();
+}
+
+void FormBase::activateFromOtherWindow() {
+    activationPending_ = false;
+    guardedCall([this] { formActivate(); });
+}
+
+bool FormBase::guardedCall(const std::function<void()>& handler) {
+    return errors::guarded(this, handler);
+}
+
+void FormBase::showEvent(QShowEvent* event) {
+    if (!event->spontaneous())
+        activationPending_ = true;
+    QWidget::showEvent(event);
+}
+
+void FormBase::closeEvent(QCloseEvent* event) {
+    guardedCall([this] { formClose(); });
+    event->accept();
+}
+
+bool FormBase::formKeyPress(QKeyEvent* event) {
+    if (closesOnEscape_ && event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return true;
+    }
+    return false;
+}
+
+void FormBase::addPlainAccelerator(QAbstractButton* button) {
+    plainAccelerators_.push_back(button);
+}
+
+bool FormBase::focusTakesTyping() const {
+    QWidget* focus = QApplication::focusWidget();
+    return qobject_cast<QLineEdit*>(focus) || qobject_cast<QPlainTextEdit*>(focus) ||
+           qobject_cast<QTextEdit*>(focus) || qobject_cast<QAbstractSpinBox*>(focus);
+}
+
+bool FormBase::previewKey(QKeyEvent* event) {
+    if (formKeyPress(event))
+        return true;
+    const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
+    if ((mods != Qt::NoModifier && mods != Qt::ShiftModifier) || event->text().size() != 1 ||
+        !event->text().front().isLetter() || focusTakesTyping())
+        return false;
+    const QChar letter = event->text().front().toUpper();
+    for (QAbstractButton* b : plainAccelerators_) {
+        const QString text = b->text();
+        const qsizetype amp = text.indexOf(u'&');
+        if (amp >= 0 && amp + 1 < text.size() && text[amp + 1].toUpper() == letter &&
+            b->isVisible() && b->isEnabled()) {
+            b->click();
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace wk::ui

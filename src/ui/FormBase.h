@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QWidget>
+
+#include <functional>
+#include <vector>
+
+class QAbstractButton;
+class QKeyEvent;
+
+namespace wk::ui {
+
+/// What every window of the program shares: a fixed client size, the default font, key preview
+/// (the window sees each key before the focused control), Escape closing secondary windows,
+/// plain-letter accelerators while the focused control takes no typing, the busy caption, and
+/// the hooks `formActivate` and `formClose` run through the default error handler.
+///
+/// `formActivate` runs when the window becomes the application's active window coming from
+/// another of the program's own windows, or at its first activation after being shown; it does
+/// not run again when a message box closes or the user comes back from another application.
+class FormBase : public QWidget {
+    Q_OBJECT
+public:
+    explicit FormBase(QWidget* parent = nullptr);
+
+    /// Fixes the client area at `width` x `height`.
+    void setClientSize(int width, int height);
+    /// Places the window's outer (frame) top-left corner.
+    void setOuterPos(int left, int top);
+    int outerWidth() const;
+    int outerHeight() const;
+
+    /// "Wikabay - PLEASE WAIT...", painted at once.
+    void setBusyCaption();
+
+    /// Shows the window modelessly, or brings it forward when it is shown, and activates it.
+    void showForm();
+
+    /// Runs `handler` through the default error handler; false when it failed.
+    bool guarded(const std::function<void()>& handler) { return guardedCall(handler); }
+
+    /// Called by the activation tracker; runs formActivate through the error handler.
+    void activateFromOtherWindow();
+    bool activationPending() const { return activationPending_; }
+
+    /// The key preview: true when the key was handled by the window.
+    bool previewKey(QKeyEvent* event);
+
+protected:
+    virtual void formActivate() {}
+    virtual void formClose() {}
+    /// A key seen before the focused control; return true to consume it. The default closes the
+    /// window on Escape when it closes on Escape.
+    virtual bool formKeyPress(QKeyEvent* event);
+
+    void setClosesOnEscape(bool closes) { closesOnEscape_ = closes; }
+    /// Lets the button's accelerator letter (from '&' in its text) work without Alt while the
+    /// focused control takes no typed characters.
+    void addPlainAccelerator(QAbstractButton* button);
+
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    bool guardedCall(const std::function<void()>& handler);
+    bool focusTakesTyping() const;
+
+    bool closesOnEscape_ = true;
+    bool activationPending_ = false;
+    std::vector<QAbstractButton*> plainAccelerators_;
+};
+
+} // namespace wk::ui

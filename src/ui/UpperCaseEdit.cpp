@@ -1,0 +1,31 @@
+#include "UpperCaseEdit.h"
+
+namespace wk::ui {
+
+UpperCaseEdit::UpperCaseEdit(QWidget* parent) : QLineEdit(parent) {
+    connect(this, &QLineEdit::textEdited, this, [this](const QString& text) {
+        const QString upper = toCapitals(text);
+        if (upper == text)
+            return;
+        const int cursor = cursorPosition();
+        setText(upper);
+        setCursorPosition(cursor);
+    });
+}
+
+QString UpperCaseEdit::toCapitals(const QString& text) {
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            const char32_t cp = QChar::toUpper(QChar::surrogateToUcs4(text[i], text[i + 1]));
+            out += QString::fromUcs4(&cp, 1);
+            ++i;
+        } else {
+            out += text[i].toUpper();
+        }
+    }
+    return out;
+}
+
+} // namespace wk::ui
