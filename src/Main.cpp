@@ -109,7 +109,7 @@ ui::DBMemo* TFormMain::makeMemo(const char* field, const QRect& geometry, int co
 }
 
 void TFormMain::FormCreate() {
-    setOuterPos(FormMenu->outerWidth() + 40, 20);
+    setPlacement([] { return QPoint(FormMenu->outerWidth() + 40, 20); });
 }
 
 void TFormMain::formActivate() {

@@ -121,6 +121,11 @@ bool CsvReader::next(std::vector<std::string>& fields) {
 }
 
 void writeCsvRecord(std::ostream& out, const std::vector<std::string>& fields) {
+    // A record of one empty field would be an empty line, which a reader passes over.
+    if (fields.size() == 1 && fields[0].empty()) {
+        out << "\"\"\n";
+        return;
+    }
     for (size_t i = 0; i < fields.size(); ++i) {
         if (i)
             out << ',';

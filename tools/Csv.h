@@ -39,7 +39,7 @@ private:
 };
 
 /// Writes one record as RFC 4180 CSV ending in LF; a field is quoted only when it holds a comma,
-/// a double quote or a line break.
+/// a double quote or a line break, or when it is the only field of the record and is empty.
 void writeCsvRecord(std::ostream& out, const std::vector<std::string>& fields);
 
 /// True when `text` is valid UTF-8.

@@ -57,9 +57,22 @@ bool FormBase::guardedCall(const std::function<void()>& handler) {
     return errors::guarded(this, handler);
 }
 
+void FormBase::setPlacement(const std::function<QPoint()>& placement) {
+    placement_ = placement;
+    setOuterPos(placement().x(), placement().y());
+}
+
 void FormBase::showEvent(QShowEvent* event) {
-    if (!event->spontaneous())
+    if (!event->spontaneous()) {
         activationPending_ = true;
+        // The frames of other windows are known once they are shown: place this window again at
+        // its first showing, then leave it where the user puts it.
+        if (placement_) {
+            const QPoint p = placement_();
+            placement_ = nullptr;
+            setOuterPos(p.x(), p.y());
+        }
+    }
     QWidget::showEvent(event);
 }
 
@@ -90,10 +103,11 @@ bool FormBase::previewKey(QKeyEvent* event) {
     if (formKeyPress(event))
         return true;
     const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
-    if ((mods != Qt::NoModifier && mods != Qt::ShiftModifier) || event->text().size() != 1 ||
-        !event->text().front().isLetter() || focusTakesTyping())
+    // Alt+letter reaches the button through its mnemonic; the plain letter comes here.
+    const bool plain = mods == Qt::NoModifier || mods == Qt::ShiftModifier;
+    if (event->key() < Qt::Key_A || event->key() > Qt::Key_Z || !plain || focusTakesTyping())
         return false;
-    const QChar letter = event->text().front().toUpper();
+    const QChar letter = QChar(u'A' + (event->key() - Qt::Key_A));
     for (QAbstractButton* b : plainAccelerators_) {
         const QString text = b->text();
         const qsizetype amp = text.indexOf(u'&');

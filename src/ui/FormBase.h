@@ -27,6 +27,9 @@ public:
     void setClientSize(int width, int height);
     /// Places the window's outer (frame) top-left corner.
     void setOuterPos(int left, int top);
+    /// Places the window at the point `placement` gives, now and again at its first showing,
+    /// when the outer sizes of the windows it is placed against are known.
+    void setPlacement(const std::function<QPoint()>& placement);
     int outerWidth() const;
     int outerHeight() const;
 
@@ -55,7 +58,7 @@ protected:
 
     void setClosesOnEscape(bool closes) { closesOnEscape_ = closes; }
     /// Lets the button's accelerator letter (from '&' in its text) work without Alt while the
-    /// focused control takes no typed characters.
+    /// focused control takes no typed characters; Alt with the letter works from any control.
     void addPlainAccelerator(QAbstractButton* button);
 
     void closeEvent(QCloseEvent* event) override;
@@ -65,6 +68,7 @@ private:
     bool guardedCall(const std::function<void()>& handler);
     bool focusTakesTyping() const;
 
+    std::function<QPoint()> placement_;
     bool closesOnEscape_ = true;
     bool activationPending_ = false;
     std::vector<QAbstractButton*> plainAccelerators_;

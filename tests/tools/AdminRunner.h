@@ -1,0 +1,134 @@
+#pragma once
+
+// Runs the real wikabay-admin as a child process. Every test gets a fresh temporary folder; the
+// child runs inside it, with XDG_CONFIG_HOME and XDG_DATA_HOME pointing into it, so that nothing
+// touches the real configuration or data of whoever runs the tests.
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+extern char** environ;
+
+namespace wk::tools::test {
+
+namespace fs = std::filesystem;
+
+inline std::string readBytes(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+inline void writeBytes(const fs::path& file, const std::string& bytes) {
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+/// What one run of the tool gave. `code` is the exit status, or minus the signal that ended it.
+struct RunResult {
+    std::string out;
+    std::string err;
+    int code = -1000;
+
+    /// An error exit (not a success, and not a crash).
+    bool failed() const { return code > 0; }
+};
+
+inline std::ostream& operator<<(std::ostream& os, const RunResult& r) {
+    return os << "exit " << r.code << "\n--- stdout:\n" << r.out << "--- stderr:\n" << r.err;
+}
+
+class AdminToolTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "wikabay-admin-test-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        dir_ = pattern;
+        fs::create_directories(dir_ / "config");
+        fs::create_directories(dir_ / "data");
+    }
+
+    void TearDown() override {
+        std::error_code ec;
+        fs::remove_all(dir_, ec);
+    }
+
+    const fs::path& dir() const { return dir_; }
+
+    /// Runs wikabay-admin with `args` in the test's folder; stdin is empty.
+    RunResult run(const std::vector<std::string>& args) const {
+        std::vector<std::string> env;
+        for (char** e = environ; *e; ++e) {
+            const std::string_view v(*e);
+            if (!v.starts_with("XDG_CONFIG_HOME=") && !v.starts_with("XDG_DATA_HOME="))
+                env.emplace_back(v);
+        }
+        env.push_back("XDG_CONFIG_HOME=" + (dir_ / "config").string());
+        env.push_back("XDG_DATA_HOME=" + (dir_ / "data").string());
+        std::vector<std::string> argStrings{WIKABAY_ADMIN};
+        argStrings.insert(argStrings.end(), args.begin(), args.end());
+        std::vector<char*> argv, envp;
+        for (std::string& a : argStrings)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        for (std::string& e : env)
+            envp.push_back(e.data());
+        envp.push_back(nullptr);
+        const std::string outFile = (dir_ / ".stdout").string();
+        const std::string errFile = (dir_ / ".stderr").string();
+        const std::string folder = dir_.string();
+
+        RunResult r;
+        const pid_t pid = ::fork();
+        if (pid < 0) {
+            ADD_FAILURE() << "fork failed";
+            return r;
+        }
+        if (pid == 0) {
+            const int in = ::open("/dev/null", O_RDONLY);
+            const int out = ::open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            const int err = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            if (in < 0 || out < 0 || err < 0 || ::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 ||
+                ::dup2(err, 2) < 0 || ::chdir(folder.c_str()) != 0)
+                ::_exit(127);
+            ::execve(argv[0], argv.data(), envp.data());
+            ::_exit(127);
+        }
+        int status = 0;
+        while (::waitpid(pid, &status, 0) < 0) {
+            if (errno != EINTR) {
+                ADD_FAILURE() << "waitpid failed";
+                return r;
+            }
+        }
+        r.out = readBytes(outFile);
+        r.err = readBytes(errFile);
+        r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+        return r;
+    }
+
+    /// Runs the tool and fails the test unless it succeeds.
+    RunResult ok(const std::vector<std::string>& args) const {
+        RunResult r = run(args);
+        EXPECT_EQ(r.code, 0) << r;
+        return r;
+    }
+
+private:
+    fs::path dir_;
+};
+
+} // namespace wk::tools::test

@@ -1,0 +1,214 @@
+#include "WindowFixture.h"
+
+#include "ui/DBControls.h"
+#include "ui/DBGrid.h"
+#include "ui/UpperCaseEdit.h"
+
+#include <QPushButton>
+
+namespace wk::testing {
+namespace {
+
+const Rows kWords = {
+    {"araw", "", "", "day; sun", "Ang panahon mula umaga hanggang gabi.",
+     "Mainit ang araw. — The sun is hot.", ""},
+    {"kain", "kumain", "kainin", "to eat", "Pagsubo at paglunok ng pagkain.",
+     "Kumain ka na? — Have you eaten?", "Common greeting."},
+    {"Niño", "", "", "child (as a name)", "", "", ""},
+    {"bahay", "", "", "house", "Tirahan ng pamilya.", "", "ZEBRA appears only here"},
+    {"sabi", "magsabi", "sabihin", "to say \"hi\" or tell", "", "", ""},
+    {"", "", "", "", "", "", "a record with text in Notes only"},
+    {"walo", "", "", "eight", "", "", ""},
+};
+
+class DictionaryTest : public WindowTest {
+protected:
+    void SetUp() override {
+        WindowTest::SetUp();
+        makeDictionary(kWords);
+        start();
+    }
+    QString caption() const { return FormMain->windowTitle(); }
+    QString shownWord() const { return FormMain->DBEdit1->text(); }
+};
+
+TEST_F(DictionaryTest, OpeningListsEveryRecordWithTheCountAndTheFirstRecord) {
+    openDictionary();
+    EXPECT_EQ(caption(), "Wikabay - 7 records found");
+    EXPECT_EQ(FormMain->DBGrid1->model()->rowCount(), 7);
+    EXPECT_EQ(shownWord(), "araw");
+    EXPECT_EQ(FormMain->DBMemo2->toPlainText(), "day; sun");
+    EXPECT_EQ(FormMain->DBMemo3->toPlainText(), "Mainit ang araw. — The sun is hot.");
+    EXPECT_EQ(QApplication::focusWidget(), FormMain->Edit1);
+    // The grid's arrow keys move the field controls along.
+    FormMain->DBGrid1->setFocus();
+    QTest::keyClick(FormMain->DBGrid1, Qt::Key_Down);
+    EXPECT_EQ(shownWord(), "kain");
+    EXPECT_EQ(FormMain->DBEdit2->text(), "kumain");
+    EXPECT_EQ(FormMain->DBEdit3->text(), "kainin");
+    EXPECT_EQ(FormMain->DBMemo4->toPlainText(), "Common greeting.");
+}
+
+TEST_F(DictionaryTest, SearchStatementIsBuiltCharacterForCharacter) {
+    EXPECT_EQ(TFormMain::searchStatement("ARAW"),
+              "SELECT * FROM Tagalog WHERE Upper(Tagalo) like \"%ARAW%\" OR Upper(English) like "
+              "\"%ARAW%\" OR Upper(ActiveVerb) like \"%ARAW%\" OR Upper(PassiveVerb) like "
+              "\"%ARAW%\" OR Upper(L2Definition) like \"%ARAW%\" OR Upper(Examples) like "
+              "\"%ARAW%\"");
+    EXPECT_TRUE(TFormMain::searchStatement("A\"B").contains("like \"%A\"\"B%\""));
+}
+
+TEST_F(DictionaryTest, TypedLettersBecomeCapitalsAndTheSearchIgnoresCase) {
+    openDictionary();
+    search("araw");
+    EXPECT_EQ(FormMain->Edit1->text(), "ARAW");
+    EXPECT_EQ(caption(), "Wikabay - 1 records found");
+    EXPECT_EQ(shownWord(), "araw");
+    search("niño");
+    EXPECT_EQ(FormMain->Edit1->text(), "NIÑO");
+    EXPECT_EQ(caption(), "Wikabay - 1 records found");
+    EXPECT_EQ(shownWord(), "Niño");
+}
+
+TEST_F(DictionaryTest, EmptySearchFindsRecordsWithTextInASearchedField) {
+    openDictionary();
+    search("");
+    EXPECT_EQ(caption(), "Wikabay - 6 records found");
+}
+
+TEST_F(DictionaryTest, SearchFindingNothingShowsZeroAndEmptyFields) {
+    openDictionary();
+    search("zebra"); // only in Notes, which is not searched
+    EXPECT_EQ(caption(), "Wikabay - 0 records found");
+    EXPECT_EQ(FormMain->DBGrid1->model()->rowCount(), 0);
+    EXPECT_EQ(shownWord(), "");
+    EXPECT_EQ(FormMain->DBMemo2->toPlainText(), "");
+    EXPECT_EQ(FormMain->DBMemo4->toPlainText(), "");
+}
+
+TEST_F(DictionaryTest, PercentAndUnderscoreAreWildcards) {
+    openDictionary();
+    search("K_IN");
+    EXPECT_EQ(caption(), "Wikabay - 1 records found");
+    EXPECT_EQ(shownWord(), "kain");
+    search("A%W");
+    EXPECT_EQ(caption(), "Wikabay - 1 records found");
+    EXPECT_EQ(shownWord(), "araw");
+}
+
+TEST_F(DictionaryTest, DoubleQuoteIsSearchedForAndNeverReplayedAsAnError) {
+    openDictionary();
+    search("\"HI\"");
+    EXPECT_TRUE(boxes_.empty());
+    EXPECT_EQ(caption(), "Wikabay - 1 records found");
+    EXPECT_EQ(shownWord(), "sabi");
+    search("\"");
+    EXPECT_EQ(caption(), "Wikabay - 1 records found");
+    answeringBoxes([this] {
+        activate(FormMenu);
+        activate(FormMain);
+    });
+    EXPECT_TRUE(boxes_.empty());
+    EXPECT_EQ(caption(), "Wikabay - 1 records found");
+}
+
+TEST_F(DictionaryTest, ComingBackReRunsTheLastSearchFromItsFirstRecord) {
+    openDictionary();
+    search("A");
+    const QString found = caption();
+    FormMain->Query1.next();
+    ASSERT_NE(FormMain->Query1.recNo(), 0);
+    activate(FormMenu);
+    FormMain->setWindowTitle("changed");
+    activate(FormMain);
+    EXPECT_EQ(caption(), found);
+    EXPECT_EQ(FormMain->Query1.recNo(), 0);
+    EXPECT_EQ(FormMain->Query1.sqlText(), TFormMain::searchStatement("A").toStdString());
+    // The menu's button does the same while the window is open.
+    activate(FormMenu);
+    FormMain->Query1.next();
+    FormMenu->SpeedButton1->click();
+    settle(150);
+    EXPECT_EQ(FormMain->Query1.recNo(), 0);
+}
+
+TEST_F(DictionaryTest, EachFailureShowsOneErrorBoxAndLeavesTheBusyCaption) {
+    openDictionary();
+    std::filesystem::remove(tables_ / "Tagalog.db");
+    answeringBoxes([this] {
+        activate(FormMenu);
+        activate(FormMain);
+        settle(300);
+    });
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_TRUE(boxes_[0].text.startsWith("Table 'Tagalog' not found"))
+        << boxes_[0].text.toStdString();
+    EXPECT_EQ(caption(), "Wikabay - PLEASE WAIT...");
+    EXPECT_FALSE(FormMain->Query1.active());
+}
+
+TEST_F(DictionaryTest, EscapeClosesEvenFromTheEdit) {
+    openDictionary();
+    FormMain->Edit1->setFocus();
+    QTest::keyClick(FormMain->Edit1, Qt::Key_Escape);
+    EXPECT_FALSE(FormMain->isVisible());
+    EXPECT_FALSE(FormMain->Query1.active());
+}
+
+TEST_F(DictionaryTest, AltSSearchesAnywhereAndPlainSOnlyInTheGrid) {
+    openDictionary();
+    FormMain->Edit1->setText("KAIN");
+    QTest::keyClick(FormMain->Edit1, Qt::Key_S, Qt::AltModifier);
+    settle(200); // a mnemonic presses its button with a short animation
+    EXPECT_EQ(caption(), "Wikabay - 1 records found");
+    FormMain->Edit1->setText("WALO");
+    QTest::keyClicks(FormMain->Edit1, "s");
+    EXPECT_EQ(FormMain->Edit1->text(), "WALOS");
+    EXPECT_EQ(caption(), "Wikabay - 1 records found");
+    EXPECT_EQ(shownWord(), "kain");
+    FormMain->Edit1->setText("WALO");
+    FormMain->DBGrid1->setFocus();
+    QTest::keyClick(FormMain->DBGrid1, Qt::Key_S);
+    EXPECT_EQ(shownWord(), "walo");
+}
+
+TEST_F(DictionaryTest, TabMovesBetweenTheGridAndTheEditOnly) {
+    openDictionary();
+    FormMain->Edit1->setFocus();
+    QTest::keyClick(FormMain->Edit1, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), FormMain->DBGrid1);
+    QTest::keyClick(FormMain->DBGrid1, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), FormMain->Edit1);
+}
+
+TEST_F(DictionaryTest, CtrlDeleteDoesNothingOnTheReadOnlyResult) {
+    openDictionary();
+    FormMain->DBGrid1->setFocus();
+    answeringBoxes([] { QTest::keyClick(FormMain->DBGrid1, Qt::Key_Delete, Qt::ControlModifier); });
+    EXPECT_TRUE(boxes_.empty());
+    EXPECT_EQ(FormMain->Query1.recordCount(), 7);
+}
+
+class DictionaryErrorTest : public WindowTest {};
+
+TEST_F(DictionaryErrorTest, MissingAliasOrTableIsShownAndTheCaptionStaysBusy) {
+    start();
+    answeringBoxes([this] { openDictionary(); });
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(boxes_[0].text, "Alias 'Wikabay' not found.");
+    EXPECT_EQ(boxes_[0].title, "Wikabay");
+    EXPECT_EQ(FormMain->windowTitle(), "Wikabay - PLEASE WAIT...");
+
+    setAlias();
+    boxes_.clear();
+    answeringBoxes([this] {
+        activate(FormMenu);
+        activate(FormMain);
+    });
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_TRUE(boxes_[0].text.startsWith("Table 'Tagalog' not found in folder"));
+    EXPECT_EQ(FormMain->windowTitle(), "Wikabay - PLEASE WAIT...");
+}
+
+} // namespace
+} // namespace wk::testing

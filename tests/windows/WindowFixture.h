@@ -1,0 +1,177 @@
+#pragma once
+
+// Creates the program's real windows offscreen over real table files in a temporary folder, with
+// the engine's configuration and data kept inside that folder too.
+
+#include "Forms.h"
+#include "Main.h"
+#include "Menu.h"
+#include "engine/Aliases.h"
+#include "engine/ConfigStore.h"
+#include "engine/TableFile.h"
+#include "ui/DBControls.h"
+#include "ui/DBGrid.h"
+#include "ui/UpperCaseEdit.h"
+
+#include <QPushButton>
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace wk::testing {
+
+/// What a message box said when it was answered.
+struct BoxSeen {
+    QString title;
+    QString text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+};
+
+using Rows = std::vector<std::vector<std::string>>;
+
+inline const std::vector<std::string> kDictionaryFields = {
+    "Tagalo", "ActiveVerb", "PassiveVerb", "English", "L2Definition", "Examples", "Notes"};
+
+class WindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/wikabay-windows-XXXXXX";
+        root_ = mkdtemp(pattern);
+        setenv("XDG_CONFIG_HOME", (root_ / "config").c_str(), 1);
+        setenv("XDG_DATA_HOME", (root_ / "data").c_str(), 1);
+        tables_ = root_ / "tables";
+        std::filesystem::create_directories(tables_);
+    }
+
+    void TearDown() override {
+        if (FormMenu)
+            destroyForms();
+        std::filesystem::remove_all(root_);
+    }
+
+    void setAlias(const std::string& name = "Wikabay") {
+        engine::ConfigStore().update(
+            [&](engine::ConfigTree& t) { engine::aliases::set(t, name, tables_.string()); });
+    }
+
+    void makeTable(const std::string& name, const std::vector<std::string>& fields,
+                   const Rows& rows) {
+        size_t next = 0;
+        engine::tablefile::replace(
+            tables_, name, fields,
+            [&](std::vector<std::string>& row) {
+                if (next == rows.size())
+                    return false;
+                row = rows[next++];
+                return true;
+            },
+            std::string(TFormMenu::kTablePassword));
+    }
+
+    void makeDictionary(const Rows& rows) {
+        setAlias();
+        makeTable("Tagalog", kDictionaryFields, rows);
+    }
+
+    /// Answers the next modal message box with `button`, remembering what it said.
+    void answerNextBox(QMessageBox::StandardButton button) {
+        QTimer::singleShot(0, [this, button] { answerWhenShown(button, 200); });
+    }
+
+    /// Runs `action`; every message box it raises is answered with OK and remembered.
+    void answeringBoxes(const std::function<void()>& action) {
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [this] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+                answer(box, QMessageBox::Ok);
+        });
+        poll.start(10);
+        action();
+        settle();
+    }
+
+    /// Lets queued events (activations, repaints) run.
+    static void settle(int ms = 50) {
+        for (int i = 0; i < 5; ++i) {
+            QCoreApplication::processEvents();
+            QTest::qWait(ms / 5);
+        }
+    }
+
+    /// Creates the windows, answering any box start-up shows.
+    void start() {
+        answeringBoxes([] { createForms(); });
+        FormMenu->show();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(FormMenu));
+        settle();
+    }
+
+    /// Makes `form` the active window coming from another of the program's windows.
+    void activate(ui::FormBase* form) {
+        form->showForm();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(form));
+        settle(150);
+    }
+
+    void openDictionary() {
+        activate(FormMenu);
+        FormMenu->SpeedButton1->click();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(FormMain));
+        settle(150);
+    }
+
+    /// Types `text` key by key, as a user would (QTest::keyClicks handles ASCII only).
+    static void typeText(QWidget* widget, const QString& text) {
+        for (QChar c : text) {
+            if (c.unicode() < 0x80) {
+                QTest::keyClick(widget, c.toLatin1());
+                continue;
+            }
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
+            QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, QString(c));
+            QApplication::sendEvent(widget, &press);
+            QApplication::sendEvent(widget, &release);
+        }
+    }
+
+    void search(const QString& text) {
+        FormMain->Edit1->setFocus();
+        FormMain->Edit1->clear();
+        typeText(FormMain->Edit1, text);
+        QTest::keyClick(FormMain->Edit1, Qt::Key_Return);
+        settle();
+    }
+
+    std::filesystem::path root_;
+    std::filesystem::path tables_;
+    std::vector<BoxSeen> boxes_;
+
+private:
+    void answer(QMessageBox* box, QMessageBox::StandardButton button) {
+        boxes_.push_back({box->windowTitle(), box->text(), box->icon()});
+        box->button(button)->click();
+    }
+
+    void answerWhenShown(QMessageBox::StandardButton button, int triesLeft) {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            answer(box, button);
+            return;
+        }
+        if (triesLeft > 0)
+            QTimer::singleShot(
+                10, [this, button, triesLeft] { answerWhenShown(button, triesLeft - 1); });
+    }
+};
+
+} // namespace wk::testing

@@ -1,0 +1,28 @@
+// GUI tests run the real windows on Qt's offscreen platform.
+
+#include <QApplication>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+namespace {
+
+// The offscreen platform says so each time a window is raised; that is not worth reading.
+void quietMessages(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (message.contains(QLatin1String("does not support raise()")))
+        return;
+    qt_message_output(type, context, message);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    qInstallMessageHandler(quietMessages);
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Wikabay"));
+    QApplication::setQuitOnLastWindowClosed(false);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
