@@ -77,6 +77,8 @@ void Dataset::setRows(std::unique_ptr<RowSource> rows, std::vector<std::string> 
 void Dataset::setCurrent(long long index) {
     const long long n = recordCount();
     current_ = n == 0 ? -1 : std::clamp(index, 0LL, n - 1);
+    if (n == 0)
+        bof_ = eof_ = true;
 }
 
 void Dataset::first() {

@@ -91,6 +91,11 @@ std::vector<Token> tokenize(const std::string& s) {
             while (i < s.size() && (std::isalnum(static_cast<unsigned char>(s[i])) || s[i] == '.'))
                 ++i;
             out.push_back({Kind::Number, s.substr(start, i - start), {}});
+        } else if (c == '%') {
+            // Local SQL has no '%' operator; outside a text it means a quote inside the text
+            // before it was not doubled.
+            throw sqlError("'%' at character " + std::to_string(i + 1) +
+                           " stands outside a text; a quote inside a text must be doubled");
         } else {
             static const std::array<const char*, 7> twoChar = {"<=", ">=", "<>", "!=", "==", "||",
                                                               "<<"};
@@ -302,8 +307,11 @@ void Translator::analyseSingleTable(TranslatedSelect& result) const {
         order += join(by + 1, t_.size()) + ", ";
     }
     result.singleTable = true;
-    result.rowIdSql = "SELECT " + alias + ".rowid FROM " + tableRef + whereText + order + alias +
-                      ".rowid";
+    // With ORDER BY the select list comes first, so that a column number in it ("ORDER BY 2")
+    // means what it means in the statement; the row id is the last column.
+    const std::string idList = (orderAt ? join(listStart, from) + ", " : "") + alias + ".rowid";
+    result.rowIdSql =
+        "SELECT " + idList + " FROM " + tableRef + whereText + order + alias + ".rowid";
     result.fetchSql = "SELECT " + join(listStart, from) + " FROM " + tableRef + " WHERE " + alias +
                       ".rowid = ?1";
 }

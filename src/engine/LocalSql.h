@@ -18,7 +18,8 @@ struct TranslatedSelect {
 
     /// Set when the statement reads one table with a plain select list (`*` or field names) and
     /// no grouping, DISTINCT, LIMIT or compound part. Its records can then be found as row ids
-    /// (`rowIdSql`) and each fetched on demand (`fetchSql`, whose parameter ?1 is the row id).
+    /// (`rowIdSql`, whose last column is the row id) and each fetched on demand (`fetchSql`,
+    /// whose parameter ?1 is the row id).
     bool singleTable = false;
     std::string rowIdSql;
     std::string fetchSql;

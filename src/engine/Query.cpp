@@ -28,7 +28,7 @@ void Query::openRows(Database& db) {
         auto ids = db.prepareReadOnly(sel.rowIdSql);
         std::vector<std::int64_t> rowIds;
         while (ids->step())
-            rowIds.push_back(ids->columnInt(0));
+            rowIds.push_back(ids->columnInt(ids->columnCount() - 1));
         auto fetch = db.prepareReadOnly(sel.fetchSql);
         std::vector<std::string> fields;
         for (int c = 0; c < fetch->columnCount(); ++c)

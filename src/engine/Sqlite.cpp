@@ -40,7 +40,7 @@ std::string quoteIdentifier(std::string_view name) {
 }
 
 SqliteDb::SqliteDb(const std::string& path, Mode mode) {
-    int flags = SQLITE_OPEN_NOMUTEX;
+    int flags = SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_URI;
     switch (mode) {
     case Mode::ReadWriteCreate:
         flags |= SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;

@@ -12,6 +12,9 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTextEdit>
+#include <QTimer>
+
+#include <utility>
 
 namespace wk::ui {
 
@@ -63,17 +66,21 @@ void FormBase::setPlacement(const std::function<QPoint()>& placement) {
 }
 
 void FormBase::showEvent(QShowEvent* event) {
-    if (!event->spontaneous()) {
+    if (!event->spontaneous())
         activationPending_ = true;
-        // The frames of other windows are known once they are shown: place this window again at
-        // its first showing, then leave it where the user puts it.
-        if (placement_) {
-            const QPoint p = placement_();
-            placement_ = nullptr;
-            setOuterPos(p.x(), p.y());
-        }
-    }
     QWidget::showEvent(event);
+}
+
+void FormBase::changeEvent(QEvent* event) {
+    // Window frames are known once the windows are on the screen: at its first activation the
+    // window is placed again against the outer sizes of the others, then left where the user
+    // puts it.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && placement_) {
+        const QPoint p = std::exchange(placement_, nullptr)();
+        if (frameGeometry().topLeft() != p)
+            setOuterPos(p.x(), p.y());
+    }
+    QWidget::changeEvent(event);
 }
 
 void FormBase::closeEvent(QCloseEvent* event) {

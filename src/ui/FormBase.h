@@ -27,7 +27,7 @@ public:
     void setClientSize(int width, int height);
     /// Places the window's outer (frame) top-left corner.
     void setOuterPos(int left, int top);
-    /// Places the window at the point `placement` gives, now and again at its first showing,
+    /// Places the window at the point `placement` gives, now and again at its first activation,
     /// when the outer sizes of the windows it is placed against are known.
     void setPlacement(const std::function<QPoint()>& placement);
     int outerWidth() const;
@@ -63,6 +63,7 @@ protected:
 
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     bool guardedCall(const std::function<void()>& handler);

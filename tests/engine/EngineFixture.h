@@ -1,0 +1,103 @@
+#pragma once
+
+// Shared ground of the engine tests: every test gets its own temporary folder, with the engine's
+// configuration and data folders inside it, so that nothing touches the real home.
+
+#include "engine/Aliases.h"
+#include "engine/ConfigStore.h"
+#include "engine/ConfigTree.h"
+#include "engine/EngineError.h"
+#include "engine/TableFile.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace wk::engine::test {
+
+namespace fs = std::filesystem;
+using Rows = std::vector<std::vector<std::string>>;
+
+/// Runs `action` and returns the EngineError it raises; fails the test when it raises none.
+template <typename Action> EngineError engineErrorOf(Action&& action) {
+    try {
+        action();
+    } catch (const EngineError& e) {
+        return e;
+    }
+    ADD_FAILURE() << "expected an EngineError";
+    return EngineError(ErrorCode::General, "<no error was raised>");
+}
+
+inline bool mentions(const EngineError& e, const std::string& text) {
+    return std::string(e.what()).find(text) != std::string::npos;
+}
+
+inline std::string readBytes(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+inline void writeBytes(const fs::path& file, const std::string& bytes) {
+    fs::create_directories(file.parent_path());
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+class EngineTest : public ::testing::Test {
+protected:
+    static constexpr const char* kAlias = "Wikabay";
+
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "wikabay-engine-test-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        root_ = pattern;
+        ::setenv("XDG_CONFIG_HOME", (root_ / "config").c_str(), 1);
+        ::setenv("XDG_DATA_HOME", (root_ / "data").c_str(), 1);
+        tables_ = root_ / "tables";
+        fs::create_directories(tables_);
+        setAlias(kAlias, tables_.string());
+    }
+
+    void TearDown() override {
+        std::error_code ec;
+        fs::remove_all(root_, ec);
+    }
+
+    const fs::path& root() const { return root_; }
+    const fs::path& tables() const { return tables_; }
+
+    /// Creates or replaces a table file in `folder` (the alias's folder by default).
+    void makeTable(const std::string& name, const std::vector<std::string>& fields,
+                   const Rows& rows, const std::optional<std::string>& password = std::nullopt,
+                   const fs::path& folder = {}) const {
+        size_t next = 0;
+        tablefile::replace(
+            folder.empty() ? tables_ : folder, name, fields,
+            [&](std::vector<std::string>& row) {
+                if (next == rows.size())
+                    return false;
+                row = rows[next++];
+                return true;
+            },
+            password);
+    }
+
+    static void setAlias(const std::string& alias, const std::string& folder) {
+        ConfigStore().update([&](ConfigTree& t) { aliases::set(t, alias, folder); });
+    }
+
+private:
+    fs::path root_;
+    fs::path tables_;
+};
+
+} // namespace wk::engine::test
