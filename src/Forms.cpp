@@ -1,5 +1,7 @@
 #include "Forms.h"
 
+#include "Expressions.h"
+#include "Internet.h"
 #include "Main.h"
 #include "Menu.h"
 
@@ -8,13 +10,15 @@ namespace wk {
 TFormMenu* FormMenu = nullptr;
 TFormMain* FormMain = nullptr;
 ui::FormBase* FormAbout = nullptr;
-ui::FormBase* FormInternet = nullptr;
-ui::FormBase* FormExpressions = nullptr;
+TFormInternet* FormInternet = nullptr;
+TFormExpressions* FormExpressions = nullptr;
 
 void createForms() {
     FormMenu = new TFormMenu();
     FormMain = new TFormMain();
-    // FormAbout, FormInternet and FormExpressions follow here, in this order.
+    // FormAbout follows here.
+    FormInternet = new TFormInternet();
+    FormExpressions = new TFormExpressions();
 }
 
 void destroyForms() {
@@ -23,7 +27,9 @@ void destroyForms() {
     delete FormAbout;
     delete FormMain;
     delete FormMenu;
-    FormExpressions = FormInternet = FormAbout = nullptr;
+    FormExpressions = nullptr;
+    FormInternet = nullptr;
+    FormAbout = nullptr;
     FormMain = nullptr;
     FormMenu = nullptr;
 }

@@ -7,14 +7,16 @@ class FormBase;
 }
 class TFormMenu;
 class TFormMain;
+class TFormExpressions;
+class TFormInternet;
 
 /// The one instance of each window, created at start and living for the whole run.
 extern TFormMenu* FormMenu;
 extern TFormMain* FormMain;
 /// Windows whose classes are added as they are built; nullptr until then.
 extern ui::FormBase* FormAbout;
-extern ui::FormBase* FormInternet;
-extern ui::FormBase* FormExpressions;
+extern TFormInternet* FormInternet;
+extern TFormExpressions* FormExpressions;
 
 /// Creates the windows in their fixed order: FormMenu (the main window), FormMain, FormAbout,
 /// FormInternet, FormExpressions. Each window's FormCreate runs while it is created, so the

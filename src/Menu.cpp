@@ -1,6 +1,8 @@
 #include "Menu.h"
 
+#include "Expressions.h"
 #include "Forms.h"
+#include "Internet.h"
 #include "Main.h"
 #include "engine/ConfigApi.h"
 #include "ui/Bevel.h"
@@ -125,20 +127,28 @@ void TFormMenu::SpeedButton1Click() {
 
 void TFormMenu::SpeedButton2Click() {
     repaint();
-    if (FormExpressions)
-        FormExpressions->showForm();
+    FormExpressions->showForm();
 }
 
 void TFormMenu::SpeedButton4Click() {
     repaint();
-    if (FormInternet)
-        FormInternet->showForm();
+    FormInternet->showForm();
 }
 
 void TFormMenu::SpeedButton3Click() {
     repaint();
     if (FormAbout)
         FormAbout->showForm();
+}
+
+bool TFormMenu::formCloseQuery() {
+    // Ending the program closes the other windows first, so that each stores what it holds; one
+    // that cannot close keeps the program running.
+    for (ui::FormBase* form :
+         std::initializer_list<ui::FormBase*>{FormMain, FormAbout, FormInternet, FormExpressions})
+        if (form && form->isVisible() && !form->close())
+            return false;
+    return true;
 }
 
 void TFormMenu::formClose() {

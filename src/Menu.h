@@ -46,6 +46,7 @@ public:
     QPushButton* SpeedButton3;
 
 protected:
+    bool formCloseQuery() override;
     void formClose() override;
 
 private:

@@ -92,9 +92,9 @@ const TableHandle& Database::table(const std::string& tableName) {
         "Table '" + tablefile::baseName(tableName) + "' in folder '" + folder_.string() + "'";
     std::error_code ec;
     if (!std::filesystem::is_regular_file(file, ec))
-        throw EngineError(ErrorCode::NotFound,
-                          "Table '" + tablefile::baseName(tableName) + "' not found in folder '" +
-                              folder_.string() + "' (alias '" + alias_ + "')");
+        throw EngineError(ErrorCode::NotFound, "Table '" + tablefile::baseName(tableName) +
+                                                   "' not found in folder '" + folder_.string() +
+                                                   "' (alias '" + alias_ + "')");
     auto it = tables_.find(file.string());
     if (it == tables_.end()) {
         const std::string schema = "t" + std::to_string(nextSchema_++);
@@ -112,15 +112,19 @@ const TableHandle& Database::table(const std::string& tableName) {
         const std::string hash = tablefile::passwordHash(*db_, schema);
         if (!hash.empty() && hash != a.verifiedHash) {
             if (!tablefile::passwordMatches(*db_, schema, session_.passwords()))
-                throw EngineError(ErrorCode::Password,
-                                  where + " is protected, and session '" + session_.name() +
-                                      "' does not hold its password");
+                throw EngineError(ErrorCode::Password, where + " is protected, and session '" +
+                                                           session_.name() +
+                                                           "' does not hold its password");
             a.verifiedHash = hash;
         }
-    } catch (const EngineError&) {
-        // Detach so that a repaired or replaced file is seen afresh next time.
-        db_->exec("DETACH DATABASE " + quoteIdentifier(schema), where + " cannot be closed");
-        tables_.erase(it);
+    } catch (const EngineError& e) {
+        // A damaged or foreign file is detached so that a repaired or replaced one is seen
+        // afresh next time. A table that is only locked for a moment stays attached: datasets
+        // that are open on it go on using it.
+        if (e.code() != ErrorCode::Locked && e.code() != ErrorCode::Io) {
+            db_->exec("DETACH DATABASE " + quoteIdentifier(schema), where + " cannot be closed");
+            tables_.erase(it);
+        }
         throw;
     }
     return a.handle;
@@ -150,12 +154,12 @@ std::unique_ptr<SqliteStatement> Database::prepareReadOnly(const std::string& sq
     return st;
 }
 
-EngineError Database::changeError(const TableHandle& table, const EngineError& cause) const {
+EngineError Database::changeError(const std::string& tableName, const EngineError& cause) const {
     std::string why = cause.what();
     if (auto colon = why.find(": "); colon != std::string::npos)
         why = why.substr(colon + 2);
-    const std::string where = "Table '" + tablefile::baseName(table.name) + "' in folder '" +
-                              folder_.string() + "'";
+    const std::string where =
+        "Table '" + tablefile::baseName(tableName) + "' in folder '" + folder_.string() + "'";
     switch (cause.code()) {
     case ErrorCode::Locked:
         return EngineError(cause.code(), where + " is locked by another program: " + why);

@@ -41,7 +41,7 @@ public:
     std::unique_ptr<SqliteStatement> prepareReadOnly(const std::string& sql);
 
     /// An error for a failed change to a table, naming the table and folder.
-    EngineError changeError(const TableHandle& table, const EngineError& cause) const;
+    EngineError changeError(const std::string& tableName, const EngineError& cause) const;
 
 private:
     struct Attached {

@@ -11,7 +11,9 @@
 namespace wk::engine {
 namespace {
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 } // namespace
 
@@ -167,7 +169,8 @@ const std::vector<std::string>* Table::editBuffer() const {
 }
 
 EngineError Table::changeError(const EngineError& e) const {
-    return database().changeError(database().table(tableName_), e);
+    // The table is not looked at again here: it may be what failed.
+    return database().changeError(tableName_, e);
 }
 
 void Table::post() {
@@ -193,11 +196,12 @@ void Table::post() {
         } else if (modified_) {
             std::string sets;
             for (size_t i = 0; i < fields.size(); ++i)
-                sets += (i ? ", " : "") + quoteIdentifier(fields[i]) + " = ?" + std::to_string(i + 1);
+                sets +=
+                    (i ? ", " : "") + quoteIdentifier(fields[i]) + " = ?" + std::to_string(i + 1);
             const int idParam = static_cast<int>(fields.size() + 1);
             SqliteStatement upd(database().connection(),
-                                "UPDATE " + qualified_ + " SET " + sets +
-                                    " WHERE rowid = ?" + std::to_string(idParam),
+                                "UPDATE " + qualified_ + " SET " + sets + " WHERE rowid = ?" +
+                                    std::to_string(idParam),
                                 "Changing a record");
             for (size_t i = 0; i < fields.size(); ++i)
                 upd.bindTextOrNull(static_cast<int>(i + 1), (*buffer_)[i]);
@@ -249,7 +253,9 @@ void Table::deleteRecord() {
     notify(DatasetEvent::DataChanged);
 }
 
-void Table::beforeMove() { post(); }
+void Table::beforeMove() {
+    post();
+}
 
 void Table::closeRows() {
     buffer_.reset();

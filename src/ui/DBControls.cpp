@@ -12,12 +12,16 @@ QString currentFieldText(const DataSource& source, const QString& field) {
     const std::string name = field.toStdString();
     if (!ds.active() || ds.fieldIndex(name) < 0)
         return {};
-    return QString::fromStdString(ds.fieldAsText(name));
+    try {
+        return QString::fromStdString(ds.fieldAsText(name));
+    } catch (const std::exception&) {
+        return {}; // the record cannot be read now; the next move reads it again
+    }
 }
 
 void setBaseColor(QWidget* control, int packed) {
     QPalette p = control->palette();
-    p.setColor(QPalette::Base, packedColor(packed));
+    p.setColor(QPalette::Base, packed < 0 ? p.color(QPalette::Button) : packedColor(packed));
     control->setPalette(p);
 }
 
@@ -50,7 +54,8 @@ DBMemo::DBMemo(DataSource& source, const QString& field, QWidget* parent)
 
 void DBMemo::refresh() {
     const QString text = currentFieldText(source_, field_);
-    if (toPlainText() == text)
+    // While the memo hands its own typing to the dataset, the dataset's events echo it back.
+    if (storing_ || toPlainText() == text)
         return;
     refreshing_ = true;
     setPlainText(text);
@@ -64,7 +69,9 @@ void DBMemo::userEdited() {
     if (!table || !table->active())
         return;
     const std::string text = toPlainText().toStdString();
+    storing_ = true;
     errors::guarded(window(), [&] { table->setFieldText(field_.toStdString(), text); });
+    storing_ = false;
 }
 
 } // namespace wk::ui

@@ -37,12 +37,15 @@ private:
     DataSource& source_;
     QString field_;
     bool refreshing_ = false;
+    bool storing_ = false;
 };
 
 /// The field's text in the current record, or "" when the dataset is closed or lacks the field.
 QString currentFieldText(const DataSource& source, const QString& field);
 
-/// Sets a control's background to a packed colour value (red in the low byte).
+/// Sets a control's background to a packed colour value (red in the low byte), or to the button
+/// face colour for kButtonFace.
+inline constexpr int kButtonFace = -1;
 void setBaseColor(QWidget* control, int packed);
 
 } // namespace wk::ui

@@ -28,7 +28,14 @@ int DatasetModel::fieldIndexOf(int column) const {
 QVariant DatasetModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::ToolTipRole))
         return {};
-    const std::string text = source_.dataset().valueAt(index.row(), fieldIndexOf(index.column()));
+    std::string text;
+    try {
+        text = source_.dataset().valueAt(index.row(), fieldIndexOf(index.column()));
+    } catch (const std::exception&) {
+        // A row that cannot be read now (another program holds the table) paints empty; the
+        // next paint tries again.
+        return {};
+    }
     QString value = QString::fromStdString(text);
     if (role == Qt::DisplayRole) {
         // A grid cell shows one line.

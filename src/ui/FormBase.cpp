@@ -84,6 +84,11 @@ void FormBase::changeEvent(QEvent* event) {
 }
 
 void FormBase::closeEvent(QCloseEvent* event) {
+    bool mayClose = false;
+    if (!guardedCall([&] { mayClose = formCloseQuery(); }) || !mayClose) {
+        event->ignore();
+        return;
+    }
     guardedCall([this] { formClose(); });
     event->accept();
 }

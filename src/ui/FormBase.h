@@ -51,6 +51,9 @@ public:
 
 protected:
     virtual void formActivate() {}
+    /// Asked before the window closes; false keeps it open. Runs through the error handler, so
+    /// a failure also keeps it open.
+    virtual bool formCloseQuery() { return true; }
     virtual void formClose() {}
     /// A key seen before the focused control; return true to consume it. The default closes the
     /// window on Escape when it closes on Escape.

@@ -1,0 +1,136 @@
+#include "WindowFixture.h"
+
+#include "Expressions.h"
+#include "engine/Session.h"
+#include "engine/Table.h"
+#include "ui/LinkLabel.h"
+
+namespace wk::testing {
+namespace {
+
+const Rows kExpressions = {
+    {"Hello!", "Kumusta!", "General"},
+    {"I'm hungry.", "Nagugutom ako.", "Food"},
+    {"Design group", "Ventrel entry", "Ventrel"},
+    {"The bill, please.", "Pakibigay po ang kuwenta.", "Food"},
+    {"Thank you.", "Salamat.", "General"},
+    {"It's delicious!", "Masarap!", "Food"},
+    {"What time is it?", "Anong oras na?", "Date/time"},
+};
+
+class ExpressionsTest : public WindowTest {
+protected:
+    void SetUp() override {
+        WindowTest::SetUp();
+        setAlias();
+        makeTable("Expressions1", {"English", "Tagalog", "Group"}, kExpressions);
+        start();
+    }
+    void open() {
+        activate(FormMenu);
+        FormMenu->SpeedButton2->click();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(FormExpressions));
+        settle(100);
+    }
+    void clickTopic(ui::LinkLabel* label) {
+        QTest::mouseClick(label, Qt::LeftButton);
+        settle();
+    }
+    QStringList listed() const {
+        QStringList out;
+        auto* model = FormExpressions->DBGrid1->model();
+        for (int r = 0; r < model->rowCount(); ++r)
+            out << model->index(r, 0).data().toString();
+        return out;
+    }
+    QString caption() const { return FormExpressions->windowTitle(); }
+};
+
+TEST_F(ExpressionsTest, FirstOpeningListsTheDesignGroupOnly) {
+    open();
+    EXPECT_EQ(FormExpressions->frameGeometry().topLeft(), QPoint(200, 200));
+    EXPECT_EQ(FormExpressions->size(), QSize(685, 449));
+    EXPECT_EQ(caption(), "Wikabay - Expressions");
+    EXPECT_EQ(listed(), QStringList{"Design group"});
+    EXPECT_EQ(QApplication::focusWidget(), FormExpressions->DBGrid1);
+}
+
+TEST_F(ExpressionsTest, EachTopicListsItsRecordsInTableOrderFromTheFirst) {
+    open();
+    clickTopic(FormExpressions->Label8);
+    EXPECT_EQ(caption(), "Wikabay - Expressions about 'Food'");
+    EXPECT_EQ(listed(), (QStringList{"I'm hungry.", "The bill, please.", "It's delicious!"}));
+    EXPECT_EQ(FormExpressions->Table1.recNo(), 0);
+    clickTopic(FormExpressions->Label9);
+    EXPECT_EQ(caption(), "Wikabay - Expressions about 'Date/time'");
+    EXPECT_EQ(listed(), QStringList{"What time is it?"});
+    clickTopic(FormExpressions->Label10);
+    EXPECT_EQ(caption(), "Wikabay - Expressions about 'Money'");
+    EXPECT_TRUE(listed().isEmpty());
+}
+
+TEST_F(ExpressionsTest, SameTopicTwiceReloadsAtItsFirstRecord) {
+    open();
+    clickTopic(FormExpressions->Label3);
+    FormExpressions->DBGrid1->setFocus();
+    QTest::keyClick(FormExpressions->DBGrid1, Qt::Key_Down);
+    ASSERT_EQ(FormExpressions->Table1.recNo(), 1);
+    clickTopic(FormExpressions->Label3);
+    EXPECT_EQ(FormExpressions->Table1.recNo(), 0);
+    EXPECT_EQ(listed(), (QStringList{"Hello!", "Thank you."}));
+}
+
+TEST_F(ExpressionsTest, ReopeningKeepsTheTopicUnderThePlainCaption) {
+    open();
+    clickTopic(FormExpressions->Label8);
+    QTest::keyClick(FormExpressions->DBGrid1, Qt::Key_Escape);
+    EXPECT_FALSE(FormExpressions->isVisible());
+    EXPECT_FALSE(FormExpressions->Table1.active());
+    open();
+    EXPECT_EQ(caption(), "Wikabay - Expressions");
+    EXPECT_EQ(listed().size(), 3);
+    EXPECT_EQ(listed().front(), "I'm hungry.");
+}
+
+TEST_F(ExpressionsTest, CtrlDeleteAsksAndDeletesFromTheFileOnlyOnOk) {
+    open();
+    clickTopic(FormExpressions->Label8);
+    FormExpressions->DBGrid1->setFocus();
+    answerNextBox(QMessageBox::Cancel);
+    QTest::keyClick(FormExpressions->DBGrid1, Qt::Key_Delete, Qt::ControlModifier);
+    settle();
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(boxes_[0].title, "Confirm");
+    EXPECT_EQ(boxes_[0].text, "Delete record?");
+    EXPECT_EQ(boxes_[0].icon, QMessageBox::Question);
+    EXPECT_EQ(listed().size(), 3);
+
+    answerNextBox(QMessageBox::Ok);
+    QTest::keyClick(FormExpressions->DBGrid1, Qt::Key_Delete, Qt::ControlModifier);
+    settle();
+    EXPECT_EQ(listed(), (QStringList{"The bill, please.", "It's delicious!"}));
+    EXPECT_EQ(caption(), "Wikabay - Expressions about 'Food'");
+
+    // The file no longer holds it.
+    engine::Session check("Check");
+    check.addPassword(TFormMenu::kTablePassword);
+    engine::Table t;
+    t.setSessionName("Check");
+    t.setDatabaseName("Wikabay");
+    t.setTableName("Expressions1.db");
+    t.open();
+    EXPECT_EQ(t.recordCount(), 6);
+    for (long long r = 0; r < t.recordCount(); ++r)
+        EXPECT_NE(t.valueAt(r, 0), "I'm hungry.");
+}
+
+TEST_F(ExpressionsTest, MissingTableShowsTheErrorAndLeavesTheBusyCaption) {
+    std::filesystem::remove(tables_ / "Expressions1.db");
+    answeringBoxes([this] { open(); });
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_TRUE(boxes_[0].text.startsWith("Table 'Expressions1' not found"));
+    EXPECT_EQ(caption(), "Wikabay - PLEASE WAIT...");
+}
+
+} // namespace
+} // namespace wk::testing
