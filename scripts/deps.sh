@@ -8,6 +8,7 @@ packages=(
     libsqlite3-dev libicu-dev libssl-dev
     qt6-base-dev libgl-dev
     libgtest-dev
+    fp-utils libchm-dev
     fonts-liberation
 )
 

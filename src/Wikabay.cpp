@@ -3,6 +3,7 @@
 
 #include "Forms.h"
 #include "Menu.h"
+#include "platform/DesktopHost.h"
 #include "ui/Fonts.h"
 
 #include <QApplication>
@@ -12,6 +13,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Wikabay"));
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setFont(wk::ui::defaultFont());
+    wk::platform::setHost(wk::platform::makeDesktopHost());
     wk::createForms();
     wk::FormMenu->show();
     const int result = QApplication::exec();
