@@ -1,5 +1,6 @@
 #include "Forms.h"
 
+#include "About.h"
 #include "Expressions.h"
 #include "Internet.h"
 #include "Main.h"
@@ -9,14 +10,14 @@ namespace wk {
 
 TFormMenu* FormMenu = nullptr;
 TFormMain* FormMain = nullptr;
-ui::FormBase* FormAbout = nullptr;
+TFormAbout* FormAbout = nullptr;
 TFormInternet* FormInternet = nullptr;
 TFormExpressions* FormExpressions = nullptr;
 
 void createForms() {
     FormMenu = new TFormMenu();
     FormMain = new TFormMain();
-    // FormAbout follows here.
+    FormAbout = new TFormAbout();
     FormInternet = new TFormInternet();
     FormExpressions = new TFormExpressions();
 }

@@ -2,19 +2,16 @@
 
 namespace wk {
 
-namespace ui {
-class FormBase;
-}
 class TFormMenu;
 class TFormMain;
+class TFormAbout;
 class TFormExpressions;
 class TFormInternet;
 
 /// The one instance of each window, created at start and living for the whole run.
 extern TFormMenu* FormMenu;
 extern TFormMain* FormMain;
-/// Windows whose classes are added as they are built; nullptr until then.
-extern ui::FormBase* FormAbout;
+extern TFormAbout* FormAbout;
 extern TFormInternet* FormInternet;
 extern TFormExpressions* FormExpressions;
 

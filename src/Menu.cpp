@@ -1,18 +1,23 @@
 #include "Menu.h"
 
+#include "About.h"
+#include "Developer.h"
 #include "Expressions.h"
 #include "Forms.h"
 #include "Internet.h"
 #include "Main.h"
 #include "engine/ConfigApi.h"
+#include "platform/Host.h"
 #include "ui/Bevel.h"
 #include "ui/Colors.h"
 #include "ui/Fonts.h"
 #include "ui/Glyphs.h"
+#include "ui/HelpHook.h"
 #include "ui/LinkLabel.h"
 
 #include <QApplication>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 
 #include <cstring>
@@ -43,6 +48,9 @@ TFormMenu::TFormMenu() {
         l->setFont(link);
     ui::setTextColor(Label3, ui::linkBlue());
     ui::setTextColor(Label1, ui::linkRed());
+
+    connect(Label1, &ui::LinkLabel::clicked, this, [this] { guarded([this] { Label1Click(); }); });
+    connect(Label3, &ui::LinkLabel::clicked, this, [this] { guarded([this] { Label3Click(); }); });
 
     Bevel1 = ui::makeBevel(this, {4, 20, 225, 153});
 
@@ -82,7 +90,10 @@ void TFormMenu::FormCreate() {
     VersionNumber = QStringLiteral("1.11");
     NetDir = QStringLiteral("C:\\BdeNetDir");
     ChangeNetDir();
-    // The help file is named and the help hook installed here by the help integration.
+    ui::help::setHook([this](quint16 command, qint32 data, bool& callHelp) {
+        return ApplicationHelp(command, data, callHelp);
+    });
+    ui::help::setHelpFile(QString::fromLatin1(kHelpFile));
     Session1.setNetFileDir(NetDir.toStdString());
     Session1.addPassword(kTablePassword);
     setOuterPos(20, 20);
@@ -116,8 +127,7 @@ void TFormMenu::ChangeNetDir() {
 
 void TFormMenu::Timer1Timer() {
     Timer1.stop();
-    if (FormAbout)
-        FormAbout->showForm();
+    FormAbout->showForm();
 }
 
 void TFormMenu::SpeedButton1Click() {
@@ -137,8 +147,36 @@ void TFormMenu::SpeedButton4Click() {
 
 void TFormMenu::SpeedButton3Click() {
     repaint();
-    if (FormAbout)
-        FormAbout->showForm();
+    FormAbout->showForm();
+}
+
+void TFormMenu::Label1Click() {
+    platform::host().htmlHelp(platform::applicationWindow(), ui::help::helpFile(),
+                              platform::kHelpDisplayToc, 0);
+}
+
+void TFormMenu::Label3Click() {
+    OpenDonationPage();
+}
+
+bool TFormMenu::ApplicationHelp(quint16 command, qint32 data, bool& callHelp) {
+    if (command == 0 && data == 0)
+        platform::host().htmlHelp(platform::applicationWindow(), ui::help::helpFile(),
+                                  platform::kHelpDisplayToc, 0);
+    callHelp = false;
+    return true;
+}
+
+void TFormMenu::OpenDonationPage() {
+    platform::host().beep();
+    QMessageBox box(QMessageBox::Information, QStringLiteral("Information"),
+                    QStringLiteral("Your donation would be very appreciated. Any amount will do!\n"
+                                   "Please click \"OK\" and follow the instructions on the "
+                                   "website.\n\nThank you in advance."),
+                    QMessageBox::Ok, this);
+    box.exec();
+    platform::host().openAddress(QString::fromUtf8(developer::kDonationPage),
+                                 platform::ShowMode::Maximized);
 }
 
 bool TFormMenu::formCloseQuery() {

@@ -26,10 +26,25 @@ public:
 
     /// The tables' password, built into the program.
     static constexpr const char* kTablePassword = "58rmrm31";
+    /// The help file, a bare name: the viewer looks for it next to the executable.
+    static constexpr const char* kHelpFile = "wikabay_help.chm";
 
     /// Sets the table driver's "NET DIR" in the engine's persistent configuration to `NetDir`.
     /// Silent on every failure; the cursor is closed and the engine shut down on every path.
     void ChangeNetDir();
+
+    /// The donation prompt of both Donate links: a beep, a message box asking for a donation,
+    /// and once it is closed, the donation page in the browser.
+    void OpenDonationPage();
+
+    /// The application's help hook: a request with command 0 and data 0 opens the help file's
+    /// table of contents; every request is swallowed.
+    bool ApplicationHelp(quint16 command, qint32 data, bool& callHelp);
+
+    /// The Help link: opens the help file's table of contents.
+    void Label1Click();
+    /// The Donate link.
+    void Label3Click();
 
     QString VersionNumber;
     QString NetDir;

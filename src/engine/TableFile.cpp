@@ -113,10 +113,11 @@ Description describe(const SqliteDb& db, const std::string& schema, const std::s
             throw EngineError(ErrorCode::Corrupt,
                               where(tableName, folder) + " is not a table file of this engine");
         Description d;
-        SqliteStatement cols(db,
-                             "SELECT name FROM " + quoteIdentifier(schema) +
-                                 ".pragma_table_info('records') ORDER BY cid",
+        // The schema goes in as the second argument: a schema prefix on the function would
+        // read the first attached file's records instead.
+        SqliteStatement cols(db, "SELECT name FROM pragma_table_info('records', ?1) ORDER BY cid",
                              "Reading the fields");
+        cols.bindTextOrNull(1, schema);
         while (cols.step())
             d.fields.push_back(cols.columnText(0));
         if (d.fields.empty())

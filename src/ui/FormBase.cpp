@@ -3,6 +3,7 @@
 #include "ActivationTracker.h"
 #include "ErrorHandler.h"
 #include "Fonts.h"
+#include "HelpHook.h"
 
 #include <QAbstractButton>
 #include <QAbstractSpinBox>
@@ -112,6 +113,12 @@ bool FormBase::focusTakesTyping() const {
 }
 
 bool FormBase::previewKey(QKeyEvent* event) {
+    if (event->key() == Qt::Key_F1 && event->modifiers() == Qt::NoModifier) {
+        // No control has a help context: the request goes to the application's help hook with
+        // context 0, and nothing else happens.
+        help::request(help::kHelpContext, 0);
+        return true;
+    }
     if (formKeyPress(event))
         return true;
     const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;

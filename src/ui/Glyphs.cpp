@@ -43,6 +43,25 @@ const char* const kSearch[16] = {
     "..............K.",
     "................",
 };
+
+const char* const kOk[16] = {
+    "................",
+    "................",
+    "................",
+    "............GG..",
+    "...........GGG..",
+    "..........GGG...",
+    ".........GGG....",
+    "..GG....GGG.....",
+    "..GGG..GGG......",
+    "...GGGGGG.......",
+    "....GGGG........",
+    ".....GG.........",
+    "................",
+    "................",
+    "................",
+    "................",
+};
 // clang-format on
 
 QIcon iconFrom(const char* const rows[16]) {
@@ -73,6 +92,9 @@ QImage glyphImage(const char* const rows[16], bool disabled) {
             case 'R':
                 c = disabled ? QColor(128, 128, 128) : QColor(255, 0, 0);
                 break;
+            case 'G':
+                c = disabled ? QColor(128, 128, 128) : QColor(0, 128, 0);
+                break;
             default:
                 continue;
             }
@@ -88,6 +110,10 @@ QIcon handGlyph() {
 
 QIcon searchGlyph() {
     return iconFrom(kSearch);
+}
+
+QIcon okGlyph() {
+    return iconFrom(kOk);
 }
 
 } // namespace wk::ui

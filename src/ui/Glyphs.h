@@ -14,8 +14,11 @@ QIcon handGlyph();
 /// black vertical line, with its grey disabled copy.
 QIcon searchGlyph();
 
+/// The standard glyph of an OK button: a green check mark, with its grey disabled copy.
+QIcon okGlyph();
+
 /// A glyph drawn from rows of characters: '.' is the olive background (transparent), 'K' black,
-/// 'Y' yellow, 'C' cyan, 'R' red. `disabled` gives the grey copy.
+/// 'Y' yellow, 'C' cyan, 'R' red, 'G' green. `disabled` gives the grey copy.
 QImage glyphImage(const char* const rows[16], bool disabled);
 
 } // namespace wk::ui

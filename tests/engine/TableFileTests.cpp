@@ -74,6 +74,21 @@ TEST_F(TableFileTest, ProtectedTableOpensOnlyWithItsPassword) {
     EXPECT_EQ(rawValue(tables() / "Tagalog.db", "SELECT count(*) FROM records"), "1");
 }
 
+TEST_F(TableFileTest, TablesOpenedSideBySideKeepTheirOwnFields) {
+    makeTable("Tagalog", kFields, {{"araw", "sun", ""}});
+    makeTable("Expressions1", {"English", "Tagalog", "Group"}, {{"Hello", "Kumusta", "General"}});
+    Query q;
+    prepare(q, "SELECT * FROM Tagalog");
+    q.open();
+    Table t;
+    t.setFilter("Group='General'");
+    t.setFiltered(true);
+    openTable(t, "Expressions1.db");
+    EXPECT_EQ(t.fieldNames(), (std::vector<std::string>{"English", "Tagalog", "Group"}));
+    EXPECT_EQ(t.fieldAsText("Tagalog"), "Kumusta");
+    EXPECT_EQ(q.fieldAsText("English"), "sun");
+}
+
 TEST_F(TableFileTest, MissingTableIsNamed) {
     Table t;
     const EngineError e = engineErrorOf([&] { openTable(t, "Nowhere"); });

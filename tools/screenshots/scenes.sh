@@ -7,15 +7,51 @@ sleep 1
 ${WIKABAY_BIN:-build/bin/wikabay} &
 app=$!
 sleep 2.5
-win() { xdotool search --sync --onlyvisible --name "$1" | head -1; }
-shot() { import -window root "$out/$1"; }
+# win TITLE-PATTERN: the window's id, waiting for it up to five seconds.
+win() {
+    for _ in $(seq 50); do
+        id=$(xdotool search --onlyvisible --name "$1" | head -1 || true)
+        [ -n "$id" ] && { echo "$id"; return; }
+        sleep 0.1
+    done
+    import -window root "$out/missing-window.png"
+    echo "No window named '$1' (see $out/missing-window.png)" >&2
+    exit 1
+}
+# shot FILE WIDTHxHEIGHT+X+Y: the part of the screen that holds the windows of the scene.
+shot() { import -window root -crop "$2" +repage "$out/$1"; }
+menu() { xdotool windowactivate --sync "$(win '^Wikabay$')"; }
 
-shot menu.png
-xdotool windowactivate --sync "$(win '^Wikabay$')" key d
+# The About window shows itself one second after start.
+shot about.png 1024x768+0+0
+xdotool windowactivate --sync "$(win "^About this program$")" key Escape
+sleep 0.5
+shot menu.png 280x240+0+0
+
+menu
+xdotool key d
 sleep 1.5
-shot dictionary.png
+shot dictionary.png 740x540+0+0
 xdotool type --delay 60 'araw'
 xdotool key Return
 sleep 1.5
-shot dictionary-search.png
+shot dictionary-search.png 740x540+0+0
+xdotool key Escape
+
+menu
+xdotool key e
+sleep 1.5
+expressions=$(win '^Wikabay - Expressions')
+xdotool mousemove --window "$expressions" 128 50 click 1
+sleep 1
+shot expressions.png 920x700+0+0
+xdotool key Escape
+
+menu
+xdotool key i
+sleep 1.5
+internet=$(win '^Wikabay - Internet')
+xdotool mousemove --window "$internet" 60 72 click 1
+sleep 1
+shot internet.png 380x620+0+0
 kill "$app"
