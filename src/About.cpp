@@ -44,8 +44,6 @@ ui::LinkLabel* arialLink(const QString& text, QWidget* parent, QPoint at, const 
 } // namespace
 
 TFormAbout::TFormAbout() {
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setWindowTitle(QStringLiteral("About this program"));
     setClientSize(320, 346);
     QPalette p = palette();

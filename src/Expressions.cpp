@@ -11,8 +11,6 @@
 namespace wk {
 
 TFormExpressions::TFormExpressions() {
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setWindowTitle(QStringLiteral("Wikabay - Expressions"));
     setClientSize(685, 449);
 

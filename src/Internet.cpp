@@ -17,8 +17,6 @@
 namespace wk {
 
 TFormInternet::TFormInternet() {
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setWindowTitle(QStringLiteral("Wikabay - Internet"));
     setClientSize(329, 318);
 

@@ -23,9 +23,7 @@ constexpr Qt::Alignment kRightAligned = Qt::AlignRight | Qt::AlignVCenter;
 } // namespace
 
 TFormMain::TFormMain() {
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                   Qt::WindowCloseButtonHint);
+    setWindowFlag(Qt::WindowMinimizeButtonHint);
     setWindowTitle(QStringLiteral("Wikabay - PLEASE WAIT..."));
     setClientSize(442, 490);
 

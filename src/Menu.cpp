@@ -27,8 +27,6 @@ namespace wk {
 using namespace engine;
 
 TFormMenu::TFormMenu() {
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setWindowTitle(QStringLiteral("Wikabay"));
     setClientSize(233, 177);
     setClosesOnEscape(false);

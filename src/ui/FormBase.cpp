@@ -19,7 +19,9 @@
 
 namespace wk::ui {
 
-FormBase::FormBase(QWidget* parent) : QWidget(parent, Qt::Window) {
+FormBase::FormBase(QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
     setFont(defaultFont());
     setAutoFillBackground(true);
     ActivationTracker::install();

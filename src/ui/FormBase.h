@@ -10,7 +10,9 @@ class QKeyEvent;
 
 namespace wk::ui {
 
-/// What every window of the program shares: a fixed client size, the default font, key preview
+/// What every window of the program shares: a title bar with the system menu and the close box
+/// only (a window adds a minimise box with setWindowFlag), a fixed client size, the default font,
+/// key preview
 /// (the window sees each key before the focused control), Escape closing secondary windows,
 /// plain-letter accelerators while the focused control takes no typing, the busy caption, and
 /// the hooks `formActivate` and `formClose` run through the default error handler.

@@ -1,4 +1,4 @@
-// The platform tests run the help viewer on Qt's offscreen platform.
+// Tests of widgets run on Qt's offscreen platform, with the real windows and real events.
 
 #include <QApplication>
 
