@@ -97,16 +97,22 @@ const TableHandle& Database::table(const std::string& tableName) {
                                                    "' (alias '" + alias_ + "')");
     auto it = tables_.find(file.string());
     if (it == tables_.end()) {
-        const std::string schema = "t" + std::to_string(nextSchema_++);
+        // Appended rather than "t" + std::to_string(...), which GCC 12 falsely warns about at -O3.
+        std::string schema = "t";
+        schema += std::to_string(nextSchema_++);
         SqliteStatement attach(*db_, "ATTACH DATABASE ?1 AS " + quoteIdentifier(schema),
                                where + " cannot be opened");
         attach.bindTextOrNull(1, fileUri(file));
         attach.run();
-        TableHandle h{tableName, quoteIdentifier(schema) + ".records", file, {}};
+        // Room for the pages that searches read again and again (the parts of the search index
+        // and the records they check): 64 MB at most, taken only as pages are read.
+        db_->exec("PRAGMA " + quoteIdentifier(schema) + ".cache_size = -65536",
+                  where + " cannot be opened");
+        TableHandle h{tableName, quoteIdentifier(schema) + ".records", schema, file, {}};
         it = tables_.emplace(file.string(), Attached{h, {}}).first;
     }
     Attached& a = it->second;
-    const std::string schema = a.handle.qualified.substr(1, a.handle.qualified.find('"', 1) - 1);
+    const std::string schema = a.handle.schema;
     try {
         a.handle.fields = tablefile::describe(*db_, schema, tableName, folder_).fields;
         const std::string hash = tablefile::passwordHash(*db_, schema);

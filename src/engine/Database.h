@@ -16,6 +16,7 @@ class Session;
 struct TableHandle {
     std::string name;      ///< the name as the caller gave it ("Internet.db")
     std::string qualified; ///< the SQLite name of its records, e.g. "t1".records
+    std::string schema;    ///< the name under which its file is attached, e.g. t1
     std::filesystem::path file;
     std::vector<std::string> fields;
 };
@@ -34,6 +35,7 @@ public:
 
     /// Attaches the table on first use and checks it each time: it exists, is a table file of
     /// ours, and the session holds its password. Raises EngineError naming the table and folder.
+    /// An attached file keeps up to 64 MB of its pages in memory, taken as they are read.
     const TableHandle& table(const std::string& tableName);
 
     /// Prepares a statement built from the user's SQL: it may read, never change anything.
@@ -42,6 +44,11 @@ public:
 
     /// An error for a failed change to a table, naming the table and folder.
     EngineError changeError(const std::string& tableName, const EngineError& cause) const;
+
+    /// Whether queries may find their records through the search indexes of the table files
+    /// (on by default). Off, every statement is run as written; the results are the same.
+    void setSearchIndexEnabled(bool enabled) { searchIndexEnabled_ = enabled; }
+    bool searchIndexEnabled() const { return searchIndexEnabled_; }
 
 private:
     struct Attached {
@@ -55,6 +62,7 @@ private:
     std::unique_ptr<SqliteDb> db_;
     std::map<std::string, Attached> tables_; // keyed by file path
     int nextSchema_ = 1;
+    bool searchIndexEnabled_ = true;
 };
 
 } // namespace wk::engine

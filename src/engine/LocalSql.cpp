@@ -155,6 +155,10 @@ private:
         return s;
     }
     void analyseSingleTable(TranslatedSelect& result) const;
+    bool isPunct(size_t i, const char* text) const {
+        return i < t_.size() && t_[i].kind == Kind::Punct && t_[i].text == text;
+    }
+    void findLikeTerms(size_t where, TranslatedSelect& result) const;
 
     std::vector<Token> t_;
     const TableResolver& resolve_;
@@ -314,6 +318,43 @@ void Translator::analyseSingleTable(TranslatedSelect& result) const {
         "SELECT " + idList + " FROM " + tableRef + whereText + order + alias + ".rowid";
     result.fetchSql = "SELECT " + join(listStart, from) + " FROM " + tableRef + " WHERE " + alias +
                       ".rowid = ?1";
+    if (!orderAt) {
+        const size_t where = nextSignificant(firstTableEnd_);
+        if (where == t_.size())
+            result.wholeTable = true;
+        else if (is(t_[where], "WHERE"))
+            findLikeTerms(where, result);
+    }
+}
+
+// Recognises a condition made of terms `Upper(field) like 'text'` joined by OR, and nothing else.
+void Translator::findLikeTerms(size_t where, TranslatedSelect& result) const {
+    std::vector<TranslatedSelect::LikeTerm> terms;
+    size_t i = nextSignificant(where + 1);
+    for (;;) {
+        if (i == t_.size() || !is(t_[i], "UPPER") || !isPunct(i = nextSignificant(i + 1), "("))
+            return;
+        i = nextSignificant(i + 1);
+        if (i == t_.size() || (t_[i].kind != Kind::Word && t_[i].kind != Kind::Identifier))
+            return;
+        const Token& field = t_[i];
+        if (!isPunct(i = nextSignificant(i + 1), ")"))
+            return;
+        i = nextSignificant(i + 1);
+        if (i == t_.size() || !is(t_[i], "LIKE"))
+            return;
+        i = nextSignificant(i + 1);
+        if (i == t_.size() || t_[i].kind != Kind::Literal)
+            return;
+        terms.push_back({field.kind == Kind::Word ? field.text : field.value, t_[i].value});
+        i = nextSignificant(i + 1);
+        if (i == t_.size())
+            break;
+        if (!is(t_[i], "OR"))
+            return;
+        i = nextSignificant(i + 1);
+    }
+    result.likeTerms = std::move(terms);
 }
 
 } // namespace

@@ -23,6 +23,19 @@ struct TranslatedSelect {
     bool singleTable = false;
     std::string rowIdSql;
     std::string fetchSql;
+
+    /// Set when `singleTable` and the statement has neither WHERE nor ORDER BY: every record of
+    /// the table, in the table's order.
+    bool wholeTable = false;
+
+    /// One condition `Upper(field) like 'pattern'`.
+    struct LikeTerm {
+        std::string field;   ///< as written, without quotes
+        std::string pattern; ///< the text's value
+    };
+    /// Set when `singleTable`, there is no ORDER BY and the condition is nothing but such terms
+    /// joined by OR (the dictionary window's search).
+    std::vector<LikeTerm> likeTerms;
 };
 
 /// Resolves a table name as written in the statement to the qualified SQLite name of its records

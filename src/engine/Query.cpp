@@ -2,8 +2,11 @@
 
 #include "Database.h"
 #include "EngineError.h"
+#include "IndexedSearch.h"
 #include "LocalSql.h"
 #include "RowSource.h"
+
+#include <optional>
 
 namespace wk::engine {
 
@@ -22,13 +25,24 @@ std::string Query::sqlText() const {
 }
 
 void Query::openRows(Database& db) {
-    const TranslatedSelect sel = translateSelect(
-        sqlText(), [&db](const std::string& table) { return db.table(table).qualified; });
+    std::vector<const TableHandle*> tables;
+    const TranslatedSelect sel = translateSelect(sqlText(), [&](const std::string& table) {
+        const TableHandle& handle = db.table(table);
+        tables.push_back(&handle);
+        return handle.qualified;
+    });
     if (sel.singleTable) {
+        // Prepared in any case, so that a faulty statement fails as it always has.
         auto ids = db.prepareReadOnly(sel.rowIdSql);
+        std::optional<std::vector<std::int64_t>> found;
+        if (tables.size() == 1)
+            found = indexedRowIds(db, *tables.front(), sel);
         std::vector<std::int64_t> rowIds;
-        while (ids->step())
-            rowIds.push_back(ids->columnInt(ids->columnCount() - 1));
+        if (found)
+            rowIds = std::move(*found);
+        else
+            while (ids->step())
+                rowIds.push_back(ids->columnInt(ids->columnCount() - 1));
         auto fetch = db.prepareReadOnly(sel.fetchSql);
         std::vector<std::string> fields;
         for (int c = 0; c < fetch->columnCount(); ++c)

@@ -11,7 +11,9 @@ namespace wk::engine {
 ///
 /// Clearing the lines closes the query. Opening runs the statement: a result that is the rows of
 /// one table is held as row ids in the table's order (or the statement's ORDER BY) and each row is
-/// fetched when it is shown; other results are read when the query opens.
+/// fetched when it is shown; other results are read when the query opens. The row ids of a whole
+/// table or of a search (`Upper(field) like 'text'` terms joined by OR) come from the table's
+/// search index when it has one in step (IndexedSearch.h), with the same result.
 class Query : public Dataset {
 public:
     Query() = default;

@@ -126,6 +126,13 @@ void SqliteStatement::bindTextOrNull(int index, std::string_view value) {
         fail(rc);
 }
 
+void SqliteStatement::bindBlob(int index, std::string_view bytes) {
+    int rc = sqlite3_bind_blob(stmt_, index, bytes.empty() ? "" : bytes.data(),
+                               static_cast<int>(bytes.size()), SQLITE_TRANSIENT);
+    if (rc != SQLITE_OK)
+        fail(rc);
+}
+
 void SqliteStatement::bindNull(int index) {
     int rc = sqlite3_bind_null(stmt_, index);
     if (rc != SQLITE_OK)
@@ -173,6 +180,22 @@ std::string SqliteStatement::columnText(int column) const {
 
 bool SqliteStatement::columnIsNull(int column) const {
     return sqlite3_column_type(stmt_, column) == SQLITE_NULL;
+}
+
+std::string_view SqliteStatement::columnBlob(int column) const {
+    const void* bytes = sqlite3_column_blob(stmt_, column);
+    if (!bytes)
+        return {};
+    return std::string_view(static_cast<const char*>(bytes),
+                            static_cast<size_t>(sqlite3_column_bytes(stmt_, column)));
+}
+
+std::string_view SqliteStatement::columnTextView(int column) const {
+    const unsigned char* text = sqlite3_column_text(stmt_, column);
+    if (!text)
+        return {};
+    return std::string_view(reinterpret_cast<const char*>(text),
+                            static_cast<size_t>(sqlite3_column_bytes(stmt_, column)));
 }
 
 bool SqliteStatement::readOnly() const { return sqlite3_stmt_readonly(stmt_) != 0; }

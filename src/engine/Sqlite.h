@@ -48,6 +48,8 @@ public:
     /// Binds a text, or NULL when `value` is empty: blank fields are stored as NULL.
     void bindTextOrNull(int index, std::string_view value);
     void bindNull(int index);
+    /// Binds bytes as a blob (an empty one too).
+    void bindBlob(int index, std::string_view bytes);
 
     /// Advances to the next row; false at the end.
     bool step();
@@ -61,6 +63,10 @@ public:
     /// The column as text; NULL reads as the empty text.
     std::string columnText(int column) const;
     bool columnIsNull(int column) const;
+    /// The column's bytes, valid until the statement steps, resets or is destroyed.
+    std::string_view columnBlob(int column) const;
+    /// The column as text without a copy, valid as long; NULL reads as the empty text.
+    std::string_view columnTextView(int column) const;
     bool readOnly() const;
 
     sqlite3_stmt* handle() const { return stmt_; }

@@ -4,6 +4,7 @@
 #include "Database.h"
 #include "EngineError.h"
 #include "RowSource.h"
+#include "SearchIndex.h"
 #include "Sqlite.h"
 
 #include <sqlite3.h>
@@ -115,6 +116,7 @@ void Table::openRows(Database& db) {
         db.connection(), "SELECT " + cols + " FROM " + t.qualified + " WHERE rowid = ?1",
         name() + ": reading table '" + tableName_ + "'");
     qualified_ = t.qualified;
+    schema_ = t.schema;
     setRows(std::make_unique<RowIdRows>(std::move(rowIds), std::move(fetch)), t.fields);
 }
 
@@ -180,6 +182,7 @@ void Table::post() {
     const std::vector<std::string>& fields = fieldNames();
     try {
         if (state() == DatasetState::Insert) {
+            search::RecordChange change(database().connection(), schema_, std::nullopt);
             std::string cols, params;
             for (size_t i = 0; i < fields.size(); ++i) {
                 cols += (i ? ", " : "") + quoteIdentifier(fields[i]);
@@ -192,8 +195,11 @@ void Table::post() {
             for (size_t i = 0; i < fields.size(); ++i)
                 ins.bindTextOrNull(static_cast<int>(i + 1), (*buffer_)[i]);
             ins.run();
-            rowIds->append(sqlite3_last_insert_rowid(database().connection().handle()));
+            const std::int64_t rowId = sqlite3_last_insert_rowid(database().connection().handle());
+            change.commit(rowId);
+            rowIds->append(rowId);
         } else if (modified_) {
+            search::RecordChange change(database().connection(), schema_, rowIds->rowId(recNo()));
             std::string sets;
             for (size_t i = 0; i < fields.size(); ++i)
                 sets +=
@@ -207,6 +213,7 @@ void Table::post() {
                 upd.bindTextOrNull(static_cast<int>(i + 1), (*buffer_)[i]);
             upd.bind(idParam, rowIds->rowId(recNo()));
             upd.run();
+            change.commit(rowIds->rowId(recNo()));
             rowIds->forget(recNo());
         }
     } catch (const EngineError& e) {
@@ -241,10 +248,13 @@ void Table::deleteRecord() {
         throw EngineError(ErrorCode::State, name() + ": there is no record to delete");
     auto* rowIds = static_cast<RowIdRows*>(rows());
     try {
+        const std::int64_t rowId = rowIds->rowId(recNo());
+        search::RecordChange change(database().connection(), schema_, rowId);
         SqliteStatement del(database().connection(),
                             "DELETE FROM " + qualified_ + " WHERE rowid = ?1", "Deleting a record");
-        del.bind(1, rowIds->rowId(recNo()));
+        del.bind(1, rowId);
         del.run();
+        change.commit(rowId);
     } catch (const EngineError& e) {
         throw changeError(e);
     }
@@ -261,6 +271,7 @@ void Table::closeRows() {
     buffer_.reset();
     modified_ = false;
     qualified_.clear();
+    schema_.clear();
 }
 
 } // namespace wk::engine

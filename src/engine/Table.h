@@ -16,7 +16,8 @@ struct TableHandle;
 /// Records come in the table's own order. Editing: `edit` or `append` start a change,
 /// `setFieldText` changes a field, `post` writes the change and `cancel` drops it. A pending
 /// change is posted when the current record moves; closing the table drops it, so a caller that
-/// wants to keep it posts first. An empty text is stored as NULL.
+/// wants to keep it posts first. An empty text is stored as NULL. Every change keeps the table's
+/// search index in step (SearchIndex.h), in the same transaction as the change itself.
 class Table : public Dataset {
 public:
     Table() = default;
@@ -64,6 +65,7 @@ private:
     std::string filter_;
     bool filtered_ = false;
     std::string qualified_; // the SQLite name of the records while open
+    std::string schema_;    // the name under which the table's file is attached while open
     std::optional<std::vector<std::string>> buffer_;
     bool modified_ = false;
 };

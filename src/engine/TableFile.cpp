@@ -2,6 +2,7 @@
 
 #include "ConfigTree.h"
 #include "EngineError.h"
+#include "SearchIndex.h"
 #include "Sqlite.h"
 
 #include <openssl/evp.h>
@@ -205,6 +206,7 @@ void replace(const std::filesystem::path& folder, const std::string& tableName,
             putInfo("password_hash", hashPassword(*password, salt));
         }
         SqliteStatement ins(db, insert + ")", "Writing " + where(tableName, folder));
+        search::IndexBuilder index(db, fields.size());
         std::vector<std::string> row;
         long long count = 0;
         while (rows(row)) {
@@ -212,9 +214,11 @@ void replace(const std::filesystem::path& folder, const std::string& tableName,
             for (size_t i = 0; i < fields.size(); ++i)
                 ins.bindTextOrNull(static_cast<int>(i + 1), i < row.size() ? row[i] : "");
             ins.run();
+            index.add(sqlite3_last_insert_rowid(db.handle()), row);
             if (progress && ++count % 50000 == 0)
                 progress(count);
         }
+        index.finish();
         db.exec("COMMIT", "Writing " + where(tableName, folder));
     } catch (...) {
         if (!sqlite3_get_autocommit(db.handle()))

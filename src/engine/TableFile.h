@@ -53,9 +53,10 @@ bool passwordMatches(const SqliteDb& db, const std::string& schema,
 using RowReader = std::function<bool(std::vector<std::string>& row)>;
 
 /// Creates the table, or replaces its fields and records, in one transaction: a failure leaves the
-/// old table whole. A file that exists but is not a table of ours is never overwritten. Replacing
-/// a protected table needs its password (`password`); the new table is protected by `password`
-/// when one is given. `progress` is called now and then with the number of rows written.
+/// old table whole. The table's search index (SearchIndex.h) is built with it. A file that exists
+/// but is not a table of ours is never overwritten. Replacing a protected table needs its password
+/// (`password`); the new table is protected by `password` when one is given. `progress` is called
+/// now and then with the number of rows written.
 void replace(const std::filesystem::path& folder, const std::string& tableName,
              const std::vector<std::string>& fields, const RowReader& rows,
              const std::optional<std::string>& password,
