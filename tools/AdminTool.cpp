@@ -25,17 +25,16 @@ using namespace wk::engine;
 using wk::tools::CsvError;
 using wk::tools::CsvReader;
 
-constexpr const char* kUsage =
-    "usage:\n"
-    "  wikabay-admin alias set NAME FOLDER\n"
-    "  wikabay-admin alias list\n"
-    "  wikabay-admin alias remove NAME\n"
-    "  wikabay-admin config get NODEPATH ENTRY\n"
-    "  wikabay-admin config set NODEPATH ENTRY VALUE\n"
-    "  wikabay-admin config show\n"
-    "  wikabay-admin import --alias NAME [--password P] TABLE FILE.csv\n"
-    "  wikabay-admin export --alias NAME [--password P] TABLE\n"
-    "  wikabay-admin query --alias NAME [--password P] STATEMENT\n";
+constexpr const char* kUsage = "usage:\n"
+                               "  wikabay-admin alias set NAME FOLDER\n"
+                               "  wikabay-admin alias list\n"
+                               "  wikabay-admin alias remove NAME\n"
+                               "  wikabay-admin config get NODEPATH ENTRY\n"
+                               "  wikabay-admin config set NODEPATH ENTRY VALUE\n"
+                               "  wikabay-admin config show\n"
+                               "  wikabay-admin import --alias NAME [--password P] TABLE FILE.csv\n"
+                               "  wikabay-admin export --alias NAME [--password P] TABLE\n"
+                               "  wikabay-admin query --alias NAME [--password P] STATEMENT\n";
 
 struct UsageError : std::runtime_error {
     using std::runtime_error::runtime_error;
@@ -174,7 +173,8 @@ int importCommand(const std::vector<std::string>& a) {
             ++rows;
             return true;
         },
-        t.password, [&](long long n) {
+        t.password,
+        [&](long long n) {
             if (std::chrono::steady_clock::now() - started > std::chrono::seconds(2))
                 std::cerr << "wikabay-admin: " << n << " records imported...\n";
         });

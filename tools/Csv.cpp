@@ -39,7 +39,8 @@ bool isValidUtf8(const std::string& text) {
     return true;
 }
 
-CsvReader::CsvReader(std::istream& in, std::string source) : in_(in), source_(std::move(source)) {}
+CsvReader::CsvReader(std::istream& in, std::string source) : in_(in), source_(std::move(source)) {
+}
 
 void CsvReader::fail(const std::string& why) const {
     throw CsvError(source_ + ", line " + std::to_string(recordLine_) + ": " + why);

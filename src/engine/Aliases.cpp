@@ -6,7 +6,9 @@
 namespace wk::engine::aliases {
 namespace {
 
-std::string infoPath(const std::string& alias) { return "\\DATABASES\\" + alias + "\\DB INFO"; }
+std::string infoPath(const std::string& alias) {
+    return "\\DATABASES\\" + alias + "\\DB INFO";
+}
 
 void validate(const std::string& alias) {
     if (alias.empty() || alias.find('\\') != std::string::npos)

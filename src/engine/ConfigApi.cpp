@@ -19,8 +19,8 @@ struct CursorState {
     DbiOpenMode openMode;
     DbiConfigMode configMode;
     std::vector<DbiConfigEntry> entries;
-    size_t next = 0;                 // index of the entry the next fetch delivers
-    std::optional<size_t> current;   // the entry fetched last
+    size_t next = 0;               // index of the entry the next fetch delivers
+    std::optional<size_t> current; // the entry fetched last
 };
 
 struct EngineState {
@@ -94,8 +94,12 @@ DbiResult DbiOpenConfigList(DbiConfigHandle config, DbiOpenMode openMode, DbiCon
         std::vector<std::string> children = tree.subnodes(path);
         if (!node && children.empty())
             return DbiErrNodeNotFound;
-        CursorState c{node ? node->path : ConfigTree::normalisePath(path), openMode, configMode,
-                      {}, 0, std::nullopt};
+        CursorState c{node ? node->path : ConfigTree::normalisePath(path),
+                      openMode,
+                      configMode,
+                      {},
+                      0,
+                      std::nullopt};
         if (node)
             for (const ConfigEntry& e : node->entries)
                 c.entries.push_back(makeEntry(e.name, e.value, false));
@@ -174,8 +178,7 @@ DbiResult DbiModifyEntry(DbiCursor cursor, const DbiConfigEntry* entry, bool) {
         else
             s.store->update(apply);
     } catch (const EngineError& e) {
-        return e.code() == ErrorCode::InvalidArgument ? DbiErrInvalidParameter
-                                                      : DbiErrConfigWrite;
+        return e.code() == ErrorCode::InvalidArgument ? DbiErrInvalidParameter : DbiErrConfigWrite;
     } catch (const std::exception&) {
         return DbiErrConfigWrite;
     }

@@ -20,7 +20,7 @@
 namespace wk::engine {
 
 using DbiResult = std::uint16_t;
-using DbiCursor = std::uint32_t; ///< 0 stands for no cursor
+using DbiCursor = std::uint32_t;       ///< 0 stands for no cursor
 using DbiConfigHandle = std::uint32_t; ///< reserved; pass 0
 
 inline constexpr DbiResult DbiOk = 0;

@@ -6,9 +6,11 @@
 
 namespace wk::engine {
 
-ConfigStore::ConfigStore() : file_(paths::configFile()) {}
+ConfigStore::ConfigStore() : file_(paths::configFile()) {
+}
 
-ConfigStore::ConfigStore(std::filesystem::path file) : file_(std::move(file)) {}
+ConfigStore::ConfigStore(std::filesystem::path file) : file_(std::move(file)) {
+}
 
 ConfigTree ConfigStore::load() const {
     std::error_code ec;

@@ -8,8 +8,7 @@
 namespace wk::engine {
 
 bool equalsIgnoreCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                return std::toupper(static_cast<unsigned char>(x)) ==
                       std::toupper(static_cast<unsigned char>(y));
            });
@@ -18,9 +17,8 @@ bool equalsIgnoreCase(std::string_view a, std::string_view b) {
 namespace {
 
 bool hasControl(std::string_view s) {
-    return std::any_of(s.begin(), s.end(), [](char c) {
-        return static_cast<unsigned char>(c) < 0x20 || c == 0x7f;
-    });
+    return std::any_of(s.begin(), s.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; });
 }
 
 std::string_view trim(std::string_view s) {

@@ -16,13 +16,15 @@ Dataset::~Dataset() = default;
 
 void Dataset::setDatabaseName(const std::string& alias) {
     if (active())
-        throw EngineError(ErrorCode::State, name_ + ": cannot change the database of an open dataset");
+        throw EngineError(ErrorCode::State,
+                          name_ + ": cannot change the database of an open dataset");
     databaseName_ = alias;
 }
 
 void Dataset::setSessionName(const std::string& session) {
     if (active())
-        throw EngineError(ErrorCode::State, name_ + ": cannot change the session of an open dataset");
+        throw EngineError(ErrorCode::State,
+                          name_ + ": cannot change the session of an open dataset");
     sessionName_ = session;
 }
 
@@ -33,8 +35,8 @@ void Dataset::open() {
     if (!session)
         throw EngineError(ErrorCode::NotFound, "Session '" + sessionName_ + "' not found");
     if (databaseName_.empty())
-        throw EngineError(ErrorCode::NotFound, (name_.empty() ? "" : name_ + ": ") +
-                                                   "no database alias is set");
+        throw EngineError(ErrorCode::NotFound,
+                          (name_.empty() ? "" : name_ + ": ") + "no database alias is set");
     database_ = &session->database(databaseName_);
     try {
         openRows(*database_);
@@ -177,7 +179,9 @@ void Dataset::addObserver(DatasetObserver* observer) {
         observers_.push_back(observer);
 }
 
-void Dataset::removeObserver(DatasetObserver* observer) { std::erase(observers_, observer); }
+void Dataset::removeObserver(DatasetObserver* observer) {
+    std::erase(observers_, observer);
+}
 
 void Dataset::notify(DatasetEvent event) {
     // A copy, so that an observer may detach itself while being told.

@@ -28,15 +28,21 @@ constexpr const char* kFolder = "wikabay-engine";
 std::filesystem::path configDir() {
     return fromEnv("APPDATA", home() / "AppData" / "Roaming") / kFolder;
 }
-std::filesystem::path dataDir() { return configDir() / "data"; }
+std::filesystem::path dataDir() {
+    return configDir() / "data";
+}
 #else
-std::filesystem::path configDir() { return fromEnv("XDG_CONFIG_HOME", home() / ".config") / kFolder; }
+std::filesystem::path configDir() {
+    return fromEnv("XDG_CONFIG_HOME", home() / ".config") / kFolder;
+}
 std::filesystem::path dataDir() {
     return fromEnv("XDG_DATA_HOME", home() / ".local" / "share") / kFolder;
 }
 #endif
 
-std::filesystem::path configFile() { return configDir() / "engine.cfg"; }
+std::filesystem::path configFile() {
+    return configDir() / "engine.cfg";
+}
 
 std::filesystem::path toNative(const std::string& configuredPath) {
 #ifdef _WIN32

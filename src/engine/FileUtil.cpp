@@ -75,8 +75,8 @@ void createFolder(const std::filesystem::path& folder) {
     if (std::filesystem::is_directory(folder, ec))
         return;
     if (std::filesystem::exists(folder, ec))
-        throw EngineError(ErrorCode::Io,
-                          "Cannot create folder '" + folder.string() + "': a file stands in its place");
+        throw EngineError(ErrorCode::Io, "Cannot create folder '" + folder.string() +
+                                             "': a file stands in its place");
     std::filesystem::create_directories(folder, ec);
     if (ec)
         throw EngineError(ErrorCode::Io,

@@ -87,7 +87,8 @@ std::vector<Token> tokenize(const std::string& s) {
                 ++i;
             out.push_back({Kind::Word, s.substr(start, i - start), {}});
         } else if (std::isdigit(static_cast<unsigned char>(c)) ||
-                   (c == '.' && i + 1 < s.size() && std::isdigit(static_cast<unsigned char>(s[i + 1])))) {
+                   (c == '.' && i + 1 < s.size() &&
+                    std::isdigit(static_cast<unsigned char>(s[i + 1])))) {
             while (i < s.size() && (std::isalnum(static_cast<unsigned char>(s[i])) || s[i] == '.'))
                 ++i;
             out.push_back({Kind::Number, s.substr(start, i - start), {}});
@@ -97,8 +98,8 @@ std::vector<Token> tokenize(const std::string& s) {
             throw sqlError("'%' at character " + std::to_string(i + 1) +
                            " stands outside a text; a quote inside a text must be doubled");
         } else {
-            static const std::array<const char*, 7> twoChar = {"<=", ">=", "<>", "!=", "==", "||",
-                                                              "<<"};
+            static const std::array<const char*, 7> twoChar = {
+                "<=", ">=", "<>", "!=", "==", "||", "<<"};
             size_t len = 1;
             for (const char* op : twoChar)
                 if (s.compare(i, 2, op) == 0)
@@ -116,9 +117,9 @@ bool is(const Token& t, const char* word) {
 
 bool isClauseWord(const Token& t) {
     static const std::array<const char*, 19> words = {
-        "WHERE", "GROUP", "ORDER",   "HAVING", "LIMIT",   "UNION",  "EXCEPT",
-        "INTERSECT", "JOIN", "INNER", "LEFT",  "RIGHT",   "FULL",   "CROSS",
-        "NATURAL", "ON",    "USING",  "WINDOW", "OFFSET"};
+        "WHERE",     "GROUP", "ORDER", "HAVING", "LIMIT", "UNION", "EXCEPT",
+        "INTERSECT", "JOIN",  "INNER", "LEFT",   "RIGHT", "FULL",  "CROSS",
+        "NATURAL",   "ON",    "USING", "WINDOW", "OFFSET"};
     for (const char* w : words)
         if (is(t, w))
             return true;
@@ -206,16 +207,16 @@ TranslatedSelect Translator::run() {
             inFromList.pop_back();
             continue;
         }
-        if (expectTable && (tok.kind == Kind::Word || tok.kind == Kind::Literal ||
-                            tok.kind == Kind::Identifier)) {
+        if (expectTable &&
+            (tok.kind == Kind::Word || tok.kind == Kind::Literal || tok.kind == Kind::Identifier)) {
             expectTable = false;
             const std::string name = tok.kind == Kind::Word ? tok.text : tok.value;
             const std::string qualified = resolve_(name);
             const size_t n = nextSignificant(i + 1);
             const bool userAlias =
-                n < t_.size() && (is(t_[n], "AS") || ((t_[n].kind == Kind::Word ||
-                                                       t_[n].kind == Kind::Identifier) &&
-                                                      !isClauseWord(t_[n])));
+                n < t_.size() &&
+                (is(t_[n], "AS") || ((t_[n].kind == Kind::Word || t_[n].kind == Kind::Identifier) &&
+                                     !isClauseWord(t_[n])));
             std::string alias = tablefile::baseName(name);
             if (userAlias) {
                 size_t a = is(t_[n], "AS") ? nextSignificant(n + 1) : n;
@@ -241,9 +242,9 @@ TranslatedSelect Translator::run() {
             expectTable = true;
         } else if (tok.kind == Kind::Punct && tok.text == "," && inFromList.back()) {
             expectTable = true;
-        } else if (isClauseWord(tok) && !is(tok, "JOIN") && !is(tok, "INNER") &&
-                   !is(tok, "LEFT") && !is(tok, "RIGHT") && !is(tok, "FULL") &&
-                   !is(tok, "CROSS") && !is(tok, "NATURAL")) {
+        } else if (isClauseWord(tok) && !is(tok, "JOIN") && !is(tok, "INNER") && !is(tok, "LEFT") &&
+                   !is(tok, "RIGHT") && !is(tok, "FULL") && !is(tok, "CROSS") &&
+                   !is(tok, "NATURAL")) {
             inFromList.back() = false;
         } else if (tok.kind == Kind::Literal) {
             out_[i] = literal(tok.value);
@@ -298,7 +299,7 @@ void Translator::analyseSingleTable(TranslatedSelect& result) const {
         if (is(tok, "ORDER") && !orderAt)
             orderAt = j;
         else if ((isClauseWord(tok) && !is(tok, "WHERE") && !is(tok, "ORDER")) ||
-                 (tok.kind == Kind::Punct && tok.text == ","  && !orderAt))
+                 (tok.kind == Kind::Punct && tok.text == "," && !orderAt))
             return;
     }
     const std::string alias = quoteIdentifier(firstAlias_);
@@ -316,8 +317,8 @@ void Translator::analyseSingleTable(TranslatedSelect& result) const {
     const std::string idList = (orderAt ? join(listStart, from) + ", " : "") + alias + ".rowid";
     result.rowIdSql =
         "SELECT " + idList + " FROM " + tableRef + whereText + order + alias + ".rowid";
-    result.fetchSql = "SELECT " + join(listStart, from) + " FROM " + tableRef + " WHERE " + alias +
-                      ".rowid = ?1";
+    result.fetchSql =
+        "SELECT " + join(listStart, from) + " FROM " + tableRef + " WHERE " + alias + ".rowid = ?1";
     if (!orderAt) {
         const size_t where = nextSignificant(firstTableEnd_);
         if (where == t_.size())

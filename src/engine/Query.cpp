@@ -15,7 +15,9 @@ void Query::clearSql() {
     sql_.clear();
 }
 
-void Query::addSql(const std::string& line) { sql_.push_back(line); }
+void Query::addSql(const std::string& line) {
+    sql_.push_back(line);
+}
 
 std::string Query::sqlText() const {
     std::string text;
@@ -47,7 +49,8 @@ void Query::openRows(Database& db) {
         std::vector<std::string> fields;
         for (int c = 0; c < fetch->columnCount(); ++c)
             fields.push_back(fetch->columnName(c));
-        setRows(std::make_unique<RowIdRows>(std::move(rowIds), std::move(fetch)), std::move(fields));
+        setRows(std::make_unique<RowIdRows>(std::move(rowIds), std::move(fetch)),
+                std::move(fields));
         return;
     }
     auto st = db.prepareReadOnly(sel.sql);

@@ -8,7 +8,8 @@ constexpr size_t kMaxCachedRows = 1024;
 }
 
 RowIdRows::RowIdRows(std::vector<std::int64_t> ids, std::unique_ptr<SqliteStatement> fetch)
-    : ids_(std::move(ids)), fetch_(std::move(fetch)) {}
+    : ids_(std::move(ids)), fetch_(std::move(fetch)) {
+}
 
 const std::vector<std::string>& RowIdRows::row(long long index) {
     if (auto it = cache_.find(index); it != cache_.end())
@@ -30,13 +31,17 @@ const std::vector<std::string>& RowIdRows::row(long long index) {
     return cache_.emplace(index, std::move(values)).first->second;
 }
 
-void RowIdRows::append(std::int64_t id) { ids_.push_back(id); }
+void RowIdRows::append(std::int64_t id) {
+    ids_.push_back(id);
+}
 
 void RowIdRows::erase(long long index) {
     ids_.erase(ids_.begin() + index);
     cache_.clear();
 }
 
-void RowIdRows::forget(long long index) { cache_.erase(index); }
+void RowIdRows::forget(long long index) {
+    cache_.erase(index);
+}
 
 } // namespace wk::engine

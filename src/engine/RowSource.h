@@ -46,7 +46,8 @@ private:
 /// (groupings, joins); such results are small.
 class MaterializedRows : public RowSource {
 public:
-    explicit MaterializedRows(std::vector<std::vector<std::string>> rows) : rows_(std::move(rows)) {}
+    explicit MaterializedRows(std::vector<std::vector<std::string>> rows)
+        : rows_(std::move(rows)) {}
     long long size() const override { return static_cast<long long>(rows_.size()); }
     const std::vector<std::string>& row(long long index) override {
         return rows_[static_cast<size_t>(index)];

@@ -30,9 +30,13 @@ std::string upper(std::string s) {
 
 } // namespace
 
-Session::Session(std::string name) : name_(std::move(name)) { registry().push_back(this); }
+Session::Session(std::string name) : name_(std::move(name)) {
+    registry().push_back(this);
+}
 
-Session::~Session() { std::erase(registry(), this); }
+Session::~Session() {
+    std::erase(registry(), this);
+}
 
 Session& Session::defaultSession() {
     static Session session("Default");

@@ -67,7 +67,9 @@ SqliteDb::SqliteDb(const std::string& path, Mode mode) {
     sqlite3_busy_timeout(db_, 250);
 }
 
-SqliteDb::~SqliteDb() { sqlite3_close_v2(db_); }
+SqliteDb::~SqliteDb() {
+    sqlite3_close_v2(db_);
+}
 
 void SqliteDb::exec(const std::string& sql, const std::string& context) {
     char* err = nullptr;
@@ -79,16 +81,20 @@ void SqliteDb::exec(const std::string& sql, const std::string& context) {
     }
 }
 
-std::string SqliteDb::lastError() const { return sqlite3_errmsg(db_); }
+std::string SqliteDb::lastError() const {
+    return sqlite3_errmsg(db_);
+}
 
-int SqliteDb::lastErrorCode() const { return sqlite3_extended_errcode(db_); }
+int SqliteDb::lastErrorCode() const {
+    return sqlite3_extended_errcode(db_);
+}
 
 SqliteStatement::SqliteStatement(const SqliteDb& db, std::string_view sql,
                                  const std::string& context)
     : db_(db), context_(context) {
     const char* tail = nullptr;
-    int rc = sqlite3_prepare_v2(db.handle(), sql.data(), static_cast<int>(sql.size()), &stmt_,
-                                &tail);
+    int rc =
+        sqlite3_prepare_v2(db.handle(), sql.data(), static_cast<int>(sql.size()), &stmt_, &tail);
     if (rc != SQLITE_OK)
         fail(rc);
     if (stmt_ == nullptr)
@@ -103,7 +109,9 @@ SqliteStatement::SqliteStatement(const SqliteDb& db, std::string_view sql,
     }
 }
 
-SqliteStatement::~SqliteStatement() { sqlite3_finalize(stmt_); }
+SqliteStatement::~SqliteStatement() {
+    sqlite3_finalize(stmt_);
+}
 
 void SqliteStatement::fail(int rc) const {
     throw EngineError(errorCodeForSqlite(rc), context_ + ": " + sqlite3_errmsg(db_.handle()));
@@ -159,7 +167,9 @@ void SqliteStatement::reset() {
     sqlite3_clear_bindings(stmt_);
 }
 
-int SqliteStatement::columnCount() const { return sqlite3_column_count(stmt_); }
+int SqliteStatement::columnCount() const {
+    return sqlite3_column_count(stmt_);
+}
 
 std::string SqliteStatement::columnName(int column) const {
     const char* name = sqlite3_column_name(stmt_, column);
@@ -198,6 +208,8 @@ std::string_view SqliteStatement::columnTextView(int column) const {
                             static_cast<size_t>(sqlite3_column_bytes(stmt_, column)));
 }
 
-bool SqliteStatement::readOnly() const { return sqlite3_stmt_readonly(stmt_) != 0; }
+bool SqliteStatement::readOnly() const {
+    return sqlite3_stmt_readonly(stmt_) != 0;
+}
 
 } // namespace wk::engine

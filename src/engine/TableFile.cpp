@@ -50,10 +50,11 @@ std::string where(const std::string& tableName, const std::filesystem::path& fol
 
 void validateName(const std::string& tableName) {
     if (tableName.empty() || tableName.find_first_of("/\\:") != std::string::npos ||
-        tableName.front() == '.' ||
-        std::any_of(tableName.begin(), tableName.end(),
-                    [](char c) { return static_cast<unsigned char>(c) < 0x20; }))
-        throw EngineError(ErrorCode::InvalidArgument, "Table name '" + tableName + "' is not valid");
+        tableName.front() == '.' || std::any_of(tableName.begin(), tableName.end(), [](char c) {
+            return static_cast<unsigned char>(c) < 0x20;
+        }))
+        throw EngineError(ErrorCode::InvalidArgument,
+                          "Table name '" + tableName + "' is not valid");
 }
 
 void validateFields(const std::vector<std::string>& fields) {
@@ -61,12 +62,11 @@ void validateFields(const std::vector<std::string>& fields) {
         throw EngineError(ErrorCode::InvalidArgument, "A table needs at least one field");
     for (size_t i = 0; i < fields.size(); ++i) {
         const std::string& f = fields[i];
-        if (f.empty() || std::any_of(f.begin(), f.end(), [](char c) {
-                return static_cast<unsigned char>(c) < 0x20;
-            }))
-            throw EngineError(ErrorCode::InvalidArgument,
-                              "Field name '" + f + "' (field " + std::to_string(i + 1) +
-                                  ") is not valid");
+        if (f.empty() || std::any_of(f.begin(), f.end(),
+                                     [](char c) { return static_cast<unsigned char>(c) < 0x20; }))
+            throw EngineError(ErrorCode::InvalidArgument, "Field name '" + f + "' (field " +
+                                                              std::to_string(i + 1) +
+                                                              ") is not valid");
         for (size_t j = 0; j < i; ++j)
             if (equalsIgnoreCase(fields[j], f))
                 throw EngineError(ErrorCode::InvalidArgument,
@@ -75,10 +75,9 @@ void validateFields(const std::vector<std::string>& fields) {
 }
 
 std::string infoValue(const SqliteDb& db, const std::string& schema, const std::string& key) {
-    SqliteStatement st(db,
-                       "SELECT value FROM " + quoteIdentifier(schema) +
-                           ".wk_table_info WHERE key = ?1",
-                       "Reading table information");
+    SqliteStatement st(
+        db, "SELECT value FROM " + quoteIdentifier(schema) + ".wk_table_info WHERE key = ?1",
+        "Reading table information");
     st.bindTextOrNull(1, key);
     return st.step() ? st.columnText(0) : std::string();
 }
@@ -192,7 +191,8 @@ void replace(const std::filesystem::path& folder, const std::string& tableName,
             insert += (i ? ", ?" : "?") + std::to_string(i + 1);
         }
         db.exec(create + ")", "Creating " + where(tableName, folder));
-        SqliteStatement info(db, "INSERT INTO wk_table_info VALUES (?1, ?2)", "Writing " + tableName);
+        SqliteStatement info(db, "INSERT INTO wk_table_info VALUES (?1, ?2)",
+                             "Writing " + tableName);
         auto putInfo = [&](const std::string& k, const std::string& v) {
             info.reset();
             info.bindTextOrNull(1, k);
