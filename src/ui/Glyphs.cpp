@@ -74,33 +74,25 @@ QIcon iconFrom(const char* const rows[16]) {
 } // namespace
 
 QImage glyphImage(const char* const rows[16], bool disabled) {
+    // Each letter's colour, and its grey in the disabled copy: dark parts darker grey, light
+    // parts lighter grey.
+    struct Ink {
+        char letter;
+        QRgb normal;
+        QRgb grey;
+    };
+    static constexpr Ink inks[] = {{'K', 0x000000, 0x808080},
+                                   {'Y', 0xFFFF00, 0xC0C0C0},
+                                   {'C', 0x00FFFF, 0xC0C0C0},
+                                   {'R', 0xFF0000, 0x808080},
+                                   {'G', 0x008000, 0x808080}};
     QImage img(16, 16, QImage::Format_ARGB32);
     img.fill(Qt::transparent);
-    for (int y = 0; y < 16; ++y) {
-        for (int x = 0; x < 16; ++x) {
-            QColor c;
-            switch (rows[y][x]) {
-            case 'K':
-                c = disabled ? QColor(128, 128, 128) : QColor(0, 0, 0);
-                break;
-            case 'Y':
-                c = disabled ? QColor(192, 192, 192) : QColor(255, 255, 0);
-                break;
-            case 'C':
-                c = disabled ? QColor(192, 192, 192) : QColor(0, 255, 255);
-                break;
-            case 'R':
-                c = disabled ? QColor(128, 128, 128) : QColor(255, 0, 0);
-                break;
-            case 'G':
-                c = disabled ? QColor(128, 128, 128) : QColor(0, 128, 0);
-                break;
-            default:
-                continue;
-            }
-            img.setPixelColor(x, y, c);
-        }
-    }
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x)
+            for (const Ink& ink : inks)
+                if (rows[y][x] == ink.letter)
+                    img.setPixel(x, y, 0xFF000000 | (disabled ? ink.grey : ink.normal));
     return img;
 }
 

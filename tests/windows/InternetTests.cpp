@@ -34,19 +34,8 @@ protected:
         FormInternet->BitBtn1->click();
         settle();
     }
-    // The descriptions stored in the file, read through a session of the test's own.
     std::vector<std::string> storedDescriptions() {
-        engine::Session check("Check");
-        check.addPassword(TFormMenu::kTablePassword);
-        engine::Table t;
-        t.setSessionName("Check");
-        t.setDatabaseName("Wikabay");
-        t.setTableName("Internet.db");
-        t.open();
-        std::vector<std::string> out;
-        for (long long r = 0; r < t.recordCount(); ++r)
-            out.push_back(t.valueAt(r, t.fieldIndex("Description")));
-        return out;
+        return storedField("Internet.db", "Description");
     }
     void typeDescription(const QString& text) {
         FormInternet->DBMemo1->setFocus();

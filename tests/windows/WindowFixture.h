@@ -8,6 +8,8 @@
 #include "Menu.h"
 #include "engine/Aliases.h"
 #include "engine/ConfigStore.h"
+#include "engine/Session.h"
+#include "engine/Table.h"
 #include "engine/TableFile.h"
 #include "ui/DBControls.h"
 #include "ui/DBGrid.h"
@@ -82,6 +84,22 @@ protected:
     void makeDictionary(const Rows& rows) {
         setAlias();
         makeTable("Tagalog", kDictionaryFields, rows);
+    }
+
+    /// One field of every record stored in a table file, read through a session of the test's
+    /// own, so that what the windows hold in memory does not count.
+    std::vector<std::string> storedField(const std::string& table, const std::string& field) {
+        engine::Session check("Check");
+        check.addPassword(TFormMenu::kTablePassword);
+        engine::Table t;
+        t.setSessionName("Check");
+        t.setDatabaseName("Wikabay");
+        t.setTableName(table);
+        t.open();
+        std::vector<std::string> out;
+        for (long long r = 0; r < t.recordCount(); ++r)
+            out.push_back(t.valueAt(r, t.fieldIndex(field)));
+        return out;
     }
 
     /// Answers the next modal message box with `button`, remembering what it said.
