@@ -4,9 +4,16 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdint>
 #include <filesystem>
 #include <utility>
+#include <vector>
+
+#ifndef _WIN32
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 namespace wk::platform {
 namespace {
@@ -278,7 +285,48 @@ std::vector<ChmTopic> parseContents(std::string_view text, std::string_view cont
     return root;
 }
 
+namespace {
+
+#ifndef _WIN32
+// Reads every entry of the file in full, as a page, picture or the contents may be read later.
+int readsEveryEntry(::chmFile* chm, ::chmUnitInfo* ui, void*) {
+    if (ui->length > kMaxEntrySize)
+        return CHM_ENUMERATOR_FAILURE;
+    std::vector<unsigned char> bytes(static_cast<size_t>(ui->length) + 1);
+    const LONGINT64 got =
+        chm_retrieve_object(chm, ui, bytes.data(), 0, static_cast<LONGINT64>(ui->length));
+    return got == static_cast<LONGINT64>(ui->length) ? CHM_ENUMERATOR_CONTINUE
+                                                     : CHM_ENUMERATOR_FAILURE;
+}
+
+// chmlib's decompressor can crash on a damaged file. The file is therefore read through once in
+// a child process first; a child that crashes or fails means a damaged file, and the program
+// itself never runs into it.
+bool decompressesCleanly(const std::string& fileName) {
+    const pid_t child = ::fork();
+    if (child < 0)
+        return true; // no check possible; reading goes on as before
+    if (child == 0) {
+        ::chmFile* chm = chm_open(fileName.c_str());
+        const bool ok = chm && chm_enumerate(chm, CHM_ENUMERATE_ALL, readsEveryEntry, nullptr) != 0;
+        ::_exit(ok ? 0 : 1);
+    }
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0)
+        if (errno != EINTR)
+            return true;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+#endif
+
+} // namespace
+
 ChmFile::ChmFile(const std::string& fileName) : fileName_(fileName) {
+#ifndef _WIN32
+    std::error_code present;
+    if (std::filesystem::is_regular_file(fileName, present) && !decompressesCleanly(fileName))
+        throw ChmError("The help file \"" + fileName + "\" is damaged: it cannot be read through");
+#endif
     handle_ = chm_open(fileName.c_str());
     if (!handle_) {
         std::error_code error;

@@ -136,6 +136,34 @@ TEST(ChmFileErrors, MissingForeignAndDamagedFilesGiveErrorsNamingTheFile) {
     }
 }
 
+TEST(ChmFileErrors, CorruptedBytesNeverCrashTheReader) {
+    // chmlib's own decompressor crashes on some damaged files; opening one must fail with an
+    // error instead. A few hundred copies of the help file with bytes changed at random: each
+    // either opens and reads, or is refused naming the file. A crash ends the test program.
+    QTemporaryDir dir;
+    std::ifstream in(WIKABAY_HELP_FILE, std::ios::binary);
+    const std::string whole((std::istreambuf_iterator<char>(in)), {});
+    const std::string file = dir.path().toStdString() + "/changed.chm";
+    std::mt19937 random(2026);
+    int refused = 0;
+    for (int round = 0; round < 300; ++round) {
+        std::string bytes = whole;
+        for (int k = 0; k < 8; ++k)
+            bytes[random() % bytes.size()] = static_cast<char>(random());
+        writeFile(file, bytes);
+        try {
+            ChmFile chm(file);
+            for (const std::string& entry : chm.entries())
+                chm.read(entry);
+            chm.contents();
+        } catch (const ChmError& e) {
+            ++refused;
+            EXPECT_NE(std::string(e.what()).find(file), std::string::npos) << e.what();
+        }
+    }
+    EXPECT_GT(refused, 0);
+}
+
 TEST(ChmFileContents, FoundThroughTheWindowOrAsTheOnlyContentsFile) {
     // No contents in the system data, two candidates: only the window says which.
     QTemporaryDir byWindow;
