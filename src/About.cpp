@@ -106,7 +106,7 @@ TFormAbout::TFormAbout() {
 void TFormAbout::FormCreate() {
     Label2->setText(QStringLiteral("Version ") + FormMenu->VersionNumber);
     setPlacement([this] {
-        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        const QRect screen = QGuiApplication::primaryScreen()->geometry();
         return screen.center() - QPoint(outerWidth() / 2, outerHeight() / 2) + QPoint(1, 1);
     });
 }

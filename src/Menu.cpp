@@ -171,7 +171,9 @@ void TFormMenu::OpenDonationPage() {
                     QStringLiteral("Your donation would be very appreciated. Any amount will do!\n"
                                    "Please click \"OK\" and follow the instructions on the "
                                    "website.\n\nThank you in advance."),
-                    QMessageBox::Ok, this);
+                    QMessageBox::Ok,
+                    // Over the window whose Donate link was clicked.
+                    QApplication::activeWindow() ? QApplication::activeWindow() : this);
     box.exec();
     platform::host().openAddress(QString::fromUtf8(developer::kDonationPage),
                                  platform::ShowMode::Maximized);

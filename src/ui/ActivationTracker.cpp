@@ -32,12 +32,14 @@ ActivationTracker::ActivationTracker(QObject* parent) : QObject(parent) {
 
 void ActivationTracker::focusWindowChanged(QWindow* window) {
     FormBase* form = formOfWindow(window);
-    FormBase* from = formOfWindow(previous_);
-    previous_ = window;
     if (!form)
         return;
-    // Coming back from a message box, a dialog or another application does not count.
-    if (!form->activationPending() && (!from || from == form))
+    // What counts is the form that was active last: coming back to it from a message box, a
+    // dialog or another application does not run its activation, but arriving at another form,
+    // whatever came in between, does.
+    const bool fromOtherForm = lastForm_ != form;
+    lastForm_ = form;
+    if (!form->activationPending() && !fromOtherForm)
         return;
     QPointer<FormBase> target(form);
     QTimer::singleShot(0, form, [target] {

@@ -4,9 +4,9 @@
 #include <QPointer>
 #include <QWindow>
 
-namespace wk::ui {
+#include "FormBase.h"
 
-class FormBase;
+namespace wk::ui {
 
 /// Watches which window of the application is active and tells a FormBase when it becomes active
 /// coming from another of the program's windows, and gives every form its key preview.
@@ -22,7 +22,7 @@ private:
     explicit ActivationTracker(QObject* parent);
     void focusWindowChanged(QWindow* window);
 
-    QPointer<QWindow> previous_;
+    QPointer<FormBase> lastForm_;
 };
 
 /// The form whose window is `window`, or nullptr.

@@ -132,6 +132,16 @@ TEST_F(DictionaryTest, ComingBackReRunsTheLastSearchFromItsFirstRecord) {
     EXPECT_EQ(FormMain->Query1.recNo(), 0);
 }
 
+TEST_F(DictionaryTest, ComingBackFromAnotherApplicationDoesNotReRunTheSearch) {
+    openDictionary();
+    search("A");
+    FormMain->Query1.next();
+    QWidget other;
+    activateSomethingElse(other);
+    activate(FormMain);
+    EXPECT_EQ(FormMain->Query1.recNo(), 1);
+}
+
 TEST_F(DictionaryTest, EachFailureShowsOneErrorBoxAndLeavesTheBusyCaption) {
     openDictionary();
     std::filesystem::remove(tables_ / "Tagalog.db");

@@ -92,6 +92,16 @@ TEST_F(ExpressionsTest, ReopeningKeepsTheTopicUnderThePlainCaption) {
     EXPECT_EQ(listed().front(), "I'm hungry.");
 }
 
+TEST_F(ExpressionsTest, ArrivingThroughAnotherApplicationStillCountsAsActivation) {
+    open();
+    clickTopic(FormExpressions->Label8);
+    activate(FormMenu);
+    QWidget other;
+    activateSomethingElse(other);
+    activate(FormExpressions);
+    EXPECT_EQ(caption(), "Wikabay - Expressions");
+}
+
 TEST_F(ExpressionsTest, CtrlDeleteAsksAndDeletesFromTheFileOnlyOnOk) {
     open();
     clickTopic(FormExpressions->Label8);

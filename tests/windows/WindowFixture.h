@@ -142,6 +142,15 @@ protected:
         settle(150);
     }
 
+    /// Makes a window that is none of the program's forms active, as another application or the
+    /// help viewer would be.
+    void activateSomethingElse(QWidget& other) {
+        other.show();
+        other.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+        settle(100);
+    }
+
     void openDictionary() {
         activate(FormMenu);
         FormMenu->SpeedButton1->click();
