@@ -34,11 +34,20 @@ private:
     bool began_ = false;
 };
 
+// Below this many records to check in a block's field, the bridges of a pattern are not read.
+constexpr size_t kBridgeFrom = 16;
+// How many stored sets the bridges of a term may read before they must have paid for themselves.
+constexpr size_t kBridgeTrial = 64;
+
 struct Term {
     int field;
     int column; // of the field in the statement that reads a record for a check
     search::PatternPlan plan;
     std::vector<search::IndexReader::Sought> grams; // the plan's, those that narrow most first
+    // The stored sets the plan's bridges have read, and the checks they have spared: once they
+    // have had a fair trial, they are read only while they spare at least as much.
+    size_t bridgeReads = 0;
+    size_t bridgeGain = 0;
 };
 
 // What a block may give: records that surely meet the condition, and per term that the index
@@ -82,7 +91,10 @@ public:
         search::BlockBits all = f.sure;
         for (const auto& open : f.open)
             all |= open.second;
-        if (all.count() * 8 < f.records) {
+        // Only the records to check are read; those the index settles are not.
+        search::BlockBits toCheck = all;
+        toCheck.remove(f.sure);
+        if (toCheck.count() * 8 < f.records) {
             all.forEach([&](unsigned p) {
                 const std::int64_t id = search::rowIdOf(f.block, p);
                 if (f.sure.test(p)) {
@@ -155,7 +167,7 @@ std::optional<std::vector<std::int64_t>> indexedRowIds(Database& db, const Table
         // Every block first, so that the result is allocated once.
         std::vector<BlockFinds> blocks;
         size_t most = 0;
-        search::BlockBits rows;
+        search::BlockBits rows, ascii, other;
         reader.forEachBlock([&](std::int64_t block, const search::BlockBits& present) {
             BlockFinds& f = blocks.emplace_back();
             f.block = block;
@@ -168,9 +180,32 @@ std::optional<std::vector<std::int64_t>> indexedRowIds(Database& db, const Table
                                  [](const auto& a, const auto& b) { return a.bytes < b.bytes; });
                 if (!reader.rowsWithGrams(block, t.field, t.grams, rows))
                     continue;
-                if (t.plan.exact)
+                if (t.plan.exact) {
                     f.sure |= rows;
-                else
+                    continue;
+                }
+                // The bridges are read while they spare more checks than they cost.
+                const size_t before = rows.count();
+                if (before >= kBridgeFrom && !t.plan.bridges.empty() &&
+                    (t.bridgeReads < kBridgeTrial || t.bridgeGain >= t.bridgeReads)) {
+                    for (const search::PatternPlan::Bridge& b : t.plan.bridges) {
+                        if (!reader.rowsAcross(block, t.field, b, rows.count() / 2, ascii, other,
+                                               t.bridgeReads))
+                            continue;
+                        if (t.plan.bridgeSettles) {
+                            // `%l_r%`: l x r with x ASCII is a match, the rest needs a check.
+                            ascii &= rows;
+                            f.sure |= ascii;
+                            other.remove(ascii);
+                            rows &= other;
+                        } else {
+                            ascii |= other;
+                            rows &= ascii;
+                        }
+                    }
+                    t.bridgeGain += before - rows.count();
+                }
+                if (rows.any())
                     f.open.emplace_back(i, rows);
             }
             most += f.sure.count();

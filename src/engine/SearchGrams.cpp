@@ -3,12 +3,15 @@
 #include "UnicodeText.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace wk::engine::search {
 namespace {
 
 // Longer patterns are left to SQLite, which refuses patterns beyond its own limit.
 constexpr size_t kMaxPattern = 1000;
+// Each bridge costs a few reads of the index per block and field.
+constexpr size_t kMaxBridges = 4;
 
 void toAsciiCapitals(std::string& text) {
     for (char& c : text)
@@ -93,15 +96,31 @@ PatternPlan planPattern(std::string_view pattern) {
     // The literal runs between wildcards; a match holds each run as it stands.
     std::vector<std::string_view> runs;
     const std::string_view all(p);
+    size_t lastEnd = std::string_view::npos; // where the previous run ended
     for (size_t i = 0; i < all.size();) {
         if (all[i] == '%' || all[i] == '_') {
             ++i;
             continue;
         }
         const size_t end = all.find_first_of("%_", i);
-        runs.push_back(all.substr(i, end == std::string_view::npos ? all.size() - i : end - i));
+        const std::string_view run =
+            all.substr(i, end == std::string_view::npos ? all.size() - i : end - i);
+        if (lastEnd != std::string_view::npos && lastEnd + 1 == i && all[lastEnd] == '_' &&
+            plan.bridges.size() < kMaxBridges) {
+            const std::string_view before = runs.back();
+            plan.bridges.push_back(
+                {std::string(before.substr(before.size() - std::min<size_t>(2, before.size()))),
+                 std::string(run.substr(0, std::min<size_t>(2, run.size())))});
+        }
+        runs.push_back(run);
+        lastEnd = end;
         i = end == std::string_view::npos ? all.size() : end;
     }
+    const auto asciiLiteral = [](char c) {
+        return static_cast<unsigned char>(c) < 0x80 && c != '%' && c != '_';
+    };
+    plan.bridgeSettles = p.size() == 5 && p[0] == '%' && asciiLiteral(p[1]) && p[2] == '_' &&
+                         asciiLiteral(p[3]) && p[4] == '%';
     for (std::string_view run : runs) {
         if (run.size() <= 3)
             plan.grams.push_back(gramOf(run));
@@ -141,12 +160,31 @@ template <bool FoldText> bool matches(std::string_view folded, std::string_view 
             ++end;
         return end - i;
     };
+    // After a `%` comes a literal byte, or `%` or `_` (which any position meets), or nothing. The
+    // first position from `from` where the text can go on with it (the text's end when none): a
+    // literal byte starts a character in the pattern, so it is found only at a character's start.
+    auto nextStart = [&](size_t from, size_t afterStar) {
+        if (afterStar >= folded.size() || folded[afterStar] == '%' || folded[afterStar] == '_' ||
+            from >= text.size())
+            return from;
+        const char c = folded[afterStar];
+        const char* begin = text.data() + from;
+        const size_t left = text.size() - from;
+        const void* found = std::memchr(begin, c, left);
+        size_t end = found ? static_cast<size_t>(static_cast<const char*>(found) - begin) : left;
+        if (FoldText && c >= 'A' && c <= 'Z' && end > 0) {
+            const void* small = std::memchr(begin, c + ('a' - 'A'), end);
+            if (small)
+                end = static_cast<size_t>(static_cast<const char*>(small) - begin);
+        }
+        return from + end;
+    };
     size_t p = 0, t = 0;
     size_t starP = std::string_view::npos, starT = 0;
     while (t < text.size()) {
         if (p < folded.size() && folded[p] == '%') {
             starP = ++p;
-            starT = t;
+            starT = t = nextStart(t, starP);
         } else if (p < folded.size() && folded[p] == '_') {
             ++p;
             t += charLength(t);
@@ -155,7 +193,7 @@ template <bool FoldText> bool matches(std::string_view folded, std::string_view 
             ++t;
         } else if (starP != std::string_view::npos) {
             p = starP;
-            starT += charLength(starT);
+            starT = nextStart(starT + charLength(starT), starP);
             t = starT;
         } else {
             return false;

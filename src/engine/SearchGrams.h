@@ -56,6 +56,21 @@ struct PatternPlan {
     bool exact = false;
     /// The pattern with ASCII letters in capitals, for `likeMatches`.
     std::string folded;
+
+    /// One `_` between two literal runs (`BA_AY`): a matching field holds the last one or two
+    /// bytes of the run before (`left`), one character, then the first one or two bytes of the run
+    /// after (`right`). When that character is ASCII, its text holds `left + x + right` for a
+    /// byte x below 0x80; otherwise `left` followed by a byte of 0x80 or above. The first few
+    /// such places of the pattern, for narrowing the records to check.
+    struct Bridge {
+        std::string left;
+        std::string right;
+    };
+    std::vector<Bridge> bridges;
+    /// True when the pattern is `%l_r%` with l and r ASCII characters (one bridge): a field whose
+    /// text holds `l x r` for an ASCII x surely matches, and only the fields where l is followed
+    /// by a byte of 0x80 or above need a check.
+    bool bridgeSettles = false;
 };
 
 PatternPlan planPattern(std::string_view pattern);

@@ -366,7 +366,12 @@ IndexReader::IndexReader(const SqliteDb& db, const std::string& schema)
           "Reading the search index")),
       posting_(std::make_unique<SqliteStatement>(
           db, "SELECT rows FROM " + in(schema, "wk_search_postings") + " WHERE key = ?1",
-          "Reading the search index")) {
+          "Reading the search index")),
+      range_(std::make_unique<SqliteStatement>(db,
+                                               "SELECT key, rows FROM " +
+                                                   in(schema, "wk_search_postings") +
+                                                   " WHERE key >= ?1 AND key <= ?2 ORDER BY key",
+                                               "Reading the search index")) {
 }
 
 IndexReader::~IndexReader() = default;
@@ -398,6 +403,77 @@ bool IndexReader::rowsWithGrams(std::int64_t block, int field, std::vector<Sough
             if (!into.any())
                 return false;
         }
+    }
+    return true;
+}
+
+bool IndexReader::gramRows(std::int64_t block, int field, Gram gram, BlockBits& into) {
+    posting_->reset();
+    posting_->bind(1, postingKey(block, static_cast<std::uint64_t>(field), gram));
+    if (!posting_->step())
+        return false;
+    if (!decodePositions(posting_->columnBlob(0), into))
+        throw damaged();
+    return true;
+}
+
+template <typename Visit>
+size_t IndexReader::forEachGramIn(std::int64_t block, int field, Gram from, Gram to,
+                                  Visit&& visit) {
+    range_->reset();
+    range_->bind(1, postingKey(block, static_cast<std::uint64_t>(field), from));
+    range_->bind(2, postingKey(block, static_cast<std::uint64_t>(field), to));
+    BlockBits rows;
+    size_t n = 0;
+    while (range_->step()) {
+        if (!decodePositions(range_->columnBlob(1), rows))
+            throw damaged();
+        visit(static_cast<Gram>(range_->columnInt(0) & 0xFFFFFFFF), rows);
+        ++n;
+    }
+    range_->reset();
+    return n;
+}
+
+bool IndexReader::rowsAcross(std::int64_t block, int field, const PatternPlan::Bridge& bridge,
+                             size_t most, BlockBits& ascii, BlockBits& other, size_t& reads) {
+    ascii.clear();
+    other.clear();
+    const std::string& left = bridge.left;
+    const std::string& right = bridge.right;
+    if (left.empty() || left.size() > 2 || right.empty() || right.size() > 2)
+        throw EngineError(ErrorCode::General, "Search index: a bridge of one or two bytes a side");
+    const char last = left.back();
+    // The bytes x below 0x80 that can follow left, with the records where they do.
+    std::vector<std::pair<char, BlockBits>> follows;
+    const std::string lo = left + '\x01', hi = left + '\x7F';
+    reads +=
+        forEachGramIn(block, field, gramOf(lo), gramOf(hi), [&](Gram g, const BlockBits& rows) {
+            follows.emplace_back(static_cast<char>(left.size() == 1 ? g >> 8 : g), rows);
+        });
+    if (follows.size() * right.size() + 1 > most)
+        return false;
+    // Left followed by a byte of 0x80 or above: the two-byte grams (last, 0x80..0xFF).
+    reads += forEachGramIn(block, field, gramOf(std::string{last, '\x80'}),
+                           gramOf(std::string{last, '\xFF'}),
+                           [&](Gram, const BlockBits& rows) { other |= rows; });
+    // Those records where x goes on with right.
+    for (auto& [x, rows] : follows) {
+        ++reads;
+        if (left.size() == 2 &&
+            !gramRows(block, field, gramOf(std::string{last, x, right[0]}), across_))
+            continue;
+        if (left.size() == 2)
+            rows &= across_;
+        else if (!gramRows(block, field, gramOf(std::string{last, x, right[0]}), rows))
+            continue;
+        if (right.size() == 2) {
+            ++reads;
+            if (!gramRows(block, field, gramOf(std::string{x, right[0], right[1]}), across_))
+                continue;
+            rows &= across_;
+        }
+        ascii |= rows;
     }
     return true;
 }

@@ -117,11 +117,26 @@ public:
     /// before the next block makes the grams that narrow the most come first.
     bool rowsWithGrams(std::int64_t block, int field, std::vector<Sought>& grams, BlockBits& into);
 
+    /// For a bridge of a pattern (SearchGrams.h), the records of `block` whose field `field`
+    /// holds `left + x + right` for a byte x below 0x80 (`ascii`), and those where `left` is
+    /// followed by a byte of 0x80 or above (`other`). Adds to `reads` how many stored sets it
+    /// read. False, with both sets empty, when that would take more than about `most` reads.
+    bool rowsAcross(std::int64_t block, int field, const PatternPlan::Bridge& bridge, size_t most,
+                    BlockBits& ascii, BlockBits& other, size_t& reads);
+
 private:
     bool nextBlock(BlockBits& rows);
+    // Decodes the stored set of a gram into `into`; false when the block's field lacks the gram.
+    bool gramRows(std::int64_t block, int field, Gram gram, BlockBits& into);
+    // Calls `visit(gram, rows)` for each gram of the block's field from `from` to `to`; returns
+    // how many there were.
+    template <typename Visit>
+    size_t forEachGramIn(std::int64_t block, int field, Gram from, Gram to, Visit&& visit);
 
     std::unique_ptr<SqliteStatement> blocks_;
     std::unique_ptr<SqliteStatement> posting_;
+    std::unique_ptr<SqliteStatement> range_;
+    BlockBits across_;
     std::int64_t block_ = 0;
     BlockBits scratch_;
 };

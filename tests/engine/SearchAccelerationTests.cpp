@@ -133,23 +133,14 @@ protected:
 
 TEST_F(SearchAccelerationTest, WindowSearchGivesTheSameRecordsAsTheStatementRunAsWritten) {
     std::mt19937 rng(2024);
-    std::vector<std::string> texts = {"",      "A",
-                                      "Ñ",     "ñ",
-                                      "%",     "_",
-                                      "__",    "%%",
-                                      "SS",    "ẞ",
-                                      "FI",    "Σ",
-                                      "'",     "\"",
-                                      "\"\"",  "QQQQZ",
-                                      "ANG",   "NG",
-                                      "—",     "NIÑO",
-                                      "İ",     "I",
-                                      "ʼN",    "E\u0301",
-                                      "😀",     "50%",
-                                      "A_B",   "_NG",
-                                      "ANG_",  "A%G",
-                                      "%ANG",  "ang",
-                                      "Bahay", std::string(1200, 'A')};
+    std::vector<std::string> texts = {
+        "", "A", "Ñ", "ñ", "%", "_", "__", "%%", "SS", "ẞ", "FI", "Σ", "'", "\"", "\"\"", "QQQQZ",
+        "ANG", "NG", "—", "NIÑO", "İ", "I", "ʼN", "E\u0301", "😀", "50%", "A_B", "_NG", "ANG_",
+        "A%G", "%ANG", "ang", "Bahay", std::string(1200, 'A'),
+        // One character left open between two pieces, ASCII or
+        // not on either side or in the middle.
+        "A_A", "N_O", "I_A", "G_B", "S_N", " _A", "NI_O", "BA_AY", "BAH_Y", "Ñ_A", "A_Ñ", "PI_A",
+        "A_A_A", "G_B%Y", "STRA_E", "Σ_Φ"};
     // Random pieces of the entries, mostly in capitals as the window's edit gives them, some with a
     // wildcard or a quote put in.
     while (texts.size() < 320) {
@@ -381,6 +372,49 @@ TEST(SearchGrams, LikeMatchingAgreesWithSqlite) {
         ASSERT_EQ(search::valueMatches(plan, value), like.columnInt(0) == 1)
             << "Upper('" << value << "') like '" << pattern << "'";
     }
+}
+
+TEST(SearchGrams, LikeMatchingSkipsAheadToWhatFollowsAPercentSign) {
+    // Long values in which what follows a `%` occurs often, in either case, or shares its first
+    // byte with other characters (Ñ, Á and É all start with 0xC3), so that the matcher must look
+    // past many near matches after each `%`.
+    SqliteDb db("", SqliteDb::Mode::Memory);
+    SqliteStatement like(db, "SELECT ?1 LIKE ?2", "like");
+    std::mt19937 rng(11);
+    const std::vector<std::string> valuePieces = {"a", "A", "b", "B", "n",  " ", "ñ",
+                                                  "Ñ", "á", "É", "—", "ab", "Ab"};
+    const std::vector<std::string> patternPieces = {"A", "a", "B", "Ñ", "ñ",
+                                                    "Á", "_", "%", "%", "%"};
+    auto make = [&](const std::vector<std::string>& pieces, size_t least, size_t most) {
+        std::string s;
+        for (size_t n = least + rng() % (most - least + 1); n > 0; --n)
+            s += pieces[rng() % pieces.size()];
+        return s;
+    };
+    auto bind = [&](int index, const std::string& text) {
+        sqlite3_bind_text(like.handle(), index, text.data(), static_cast<int>(text.size()),
+                          SQLITE_TRANSIENT);
+    };
+    size_t matched = 0;
+    for (int i = 0; i < 20000; ++i) {
+        const std::string pattern = make(patternPieces, 1, 6);
+        const std::string value = make(valuePieces, 0, 40);
+        const search::PatternPlan plan = search::planPattern(pattern);
+        ASSERT_TRUE(plan.usable);
+        like.reset();
+        bind(1, toUpperUtf8(value));
+        bind(2, pattern);
+        ASSERT_TRUE(like.step());
+        const bool expected = like.columnInt(0) == 1;
+        matched += expected;
+        ASSERT_EQ(search::valueMatches(plan, value), expected)
+            << "Upper('" << value << "') like '" << pattern << "'";
+        ASSERT_EQ(search::likeMatches(plan.folded, toUpperUtf8(value)), expected)
+            << "'" << toUpperUtf8(value) << "' like '" << pattern << "'";
+    }
+    // Both answers are well represented.
+    EXPECT_GT(matched, 2000u);
+    EXPECT_LT(matched, 18000u);
 }
 
 TEST(SearchGrams, FastUpperCaseMatchesIcuForEveryCharacter) {
