@@ -56,10 +56,10 @@ void FormBase::showForm() {
 
 void FormBase::activateFromOtherWindow() {
     activationPending_ = false;
-    guardedCall([this] { formActivate(); });
+    guarded([this] { formActivate(); });
 }
 
-bool FormBase::guardedCall(const std::function<void()>& handler) {
+bool FormBase::guarded(const std::function<void()>& handler) {
     return errors::guarded(this, handler);
 }
 
@@ -88,11 +88,11 @@ void FormBase::changeEvent(QEvent* event) {
 
 void FormBase::closeEvent(QCloseEvent* event) {
     bool mayClose = false;
-    if (!guardedCall([&] { mayClose = formCloseQuery(); }) || !mayClose) {
+    if (!guarded([&] { mayClose = formCloseQuery(); }) || !mayClose) {
         event->ignore();
         return;
     }
-    guardedCall([this] { formClose(); });
+    guarded([this] { formClose(); });
     event->accept();
 }
 

@@ -42,7 +42,7 @@ public:
     void showForm();
 
     /// Runs `handler` through the default error handler; false when it failed.
-    bool guarded(const std::function<void()>& handler) { return guardedCall(handler); }
+    bool guarded(const std::function<void()>& handler);
 
     /// Called by the activation tracker; runs formActivate through the error handler.
     void activateFromOtherWindow();
@@ -71,7 +71,6 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
-    bool guardedCall(const std::function<void()>& handler);
     bool focusTakesTyping() const;
 
     std::function<QPoint()> placement_;
