@@ -9,6 +9,8 @@
 #include "engine/EngineError.h"
 #include "engine/TableFile.h"
 
+#include "common/FileBytes.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -39,18 +41,8 @@ inline bool mentions(const EngineError& e, const std::string& text) {
     return std::string(e.what()).find(text) != std::string::npos;
 }
 
-inline std::string readBytes(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
-inline void writeBytes(const fs::path& file, const std::string& bytes) {
-    fs::create_directories(file.parent_path());
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out << bytes;
-}
+using wk::testing::readBytes;
+using wk::testing::writeBytes;
 
 class EngineTest : public ::testing::Test {
 protected:

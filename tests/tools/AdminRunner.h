@@ -4,6 +4,8 @@
 // child runs inside it, with XDG_CONFIG_HOME and XDG_DATA_HOME pointing into it, so that nothing
 // touches the real configuration or data of whoever runs the tests.
 
+#include "common/FileBytes.h"
+
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -25,17 +27,8 @@ namespace wk::tools::test {
 
 namespace fs = std::filesystem;
 
-inline std::string readBytes(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
-inline void writeBytes(const fs::path& file, const std::string& bytes) {
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out << bytes;
-}
+using wk::testing::readBytes;
+using wk::testing::writeBytes;
 
 /// What one run of the tool gave. `code` is the exit status, or minus the signal that ended it.
 struct RunResult {

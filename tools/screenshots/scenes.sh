@@ -38,20 +38,18 @@ sleep 1.5
 shot dictionary-search.png 740x540+0+0
 xdotool key Escape
 
-menu
-xdotool key e
-sleep 1.5
-expressions=$(win '^Wikabay - Expressions')
-xdotool mousemove --window "$expressions" 128 50 click 1
-sleep 1
-shot expressions.png 920x700+0+0
-xdotool key Escape
+# scene LETTER TITLE-PATTERN X Y FILE AREA: opens a window from the menu by its letter, clicks
+# at X,Y in it and takes the picture.
+scene() {
+    menu
+    xdotool key "$1"
+    sleep 1.5
+    xdotool mousemove --window "$(win "$2")" "$3" "$4" click 1
+    sleep 1
+    shot "$5" "$6"
+}
 
-menu
-xdotool key i
-sleep 1.5
-internet=$(win '^Wikabay - Internet')
-xdotool mousemove --window "$internet" 60 72 click 1
-sleep 1
-shot internet.png 380x620+0+0
+scene e '^Wikabay - Expressions' 128 50 expressions.png 920x700+0+0 # the topic "Food"
+xdotool key Escape
+scene i '^Wikabay - Internet' 60 72 internet.png 380x620+0+0 # the second website
 kill "$app"
