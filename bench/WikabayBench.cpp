@@ -11,11 +11,11 @@
 // switches the search index off, so that every statement runs as written; --no-rg leaves ripgrep
 // out (rg_ms and ratio are then 0), for profiling the engine alone.
 
-#include "engine/Database.h"
 #include "engine/EngineError.h"
-#include "engine/Query.h"
-#include "engine/Session.h"
-#include "engine/UnicodeText.h"
+#include "engine/search/UnicodeText.h"
+#include "engine/sql/Query.h"
+#include "engine/storage/Database.h"
+#include "engine/storage/Session.h"
 
 #include <spawn.h>
 #include <sys/wait.h>

@@ -1,10 +1,10 @@
 // The program entry: the application, its windows in their fixed order, and the message loop,
 // which ends when the main menu is closed.
 
-#include "Forms.h"
-#include "Menu.h"
 #include "platform/DesktopHost.h"
 #include "ui/Fonts.h"
+#include "windows/Forms.h"
+#include "windows/Menu.h"
 
 #include <QApplication>
 

@@ -3,13 +3,13 @@
 
 #include "Csv.h"
 
-#include "engine/Aliases.h"
-#include "engine/ConfigStore.h"
 #include "engine/EngineError.h"
-#include "engine/Query.h"
-#include "engine/Session.h"
-#include "engine/Table.h"
-#include "engine/TableFile.h"
+#include "engine/config/Aliases.h"
+#include "engine/config/ConfigStore.h"
+#include "engine/sql/Query.h"
+#include "engine/sql/Table.h"
+#include "engine/storage/Session.h"
+#include "engine/storage/TableFile.h"
 
 #include <chrono>
 #include <filesystem>

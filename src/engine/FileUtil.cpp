@@ -1,6 +1,6 @@
-#include "FileUtil.h"
+#include "engine/FileUtil.h"
 
-#include "EngineError.h"
+#include "engine/EngineError.h"
 
 #include <cerrno>
 #include <cstring>

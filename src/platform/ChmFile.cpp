@@ -1,4 +1,4 @@
-#include "ChmFile.h"
+#include "platform/ChmFile.h"
 
 #include <chm_lib.h>
 

@@ -1,6 +1,6 @@
-#include "DesktopHost.h"
+#include "platform/DesktopHost.h"
 
-#include "HelpViewer.h"
+#include "platform/HelpViewer.h"
 
 #include <QApplication>
 #include <QDesktopServices>

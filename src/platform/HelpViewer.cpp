@@ -1,6 +1,6 @@
-#include "HelpViewer.h"
+#include "platform/HelpViewer.h"
 
-#include "Host.h"
+#include "platform/Host.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ChmFile.h"
+#include "platform/ChmFile.h"
 
 #include <QString>
 #include <QUrl>

@@ -1,4 +1,4 @@
-#include "WebAddress.h"
+#include "platform/WebAddress.h"
 
 #include <algorithm>
 

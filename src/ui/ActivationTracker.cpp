@@ -1,6 +1,6 @@
-#include "ActivationTracker.h"
+#include "ui/ActivationTracker.h"
 
-#include "FormBase.h"
+#include "ui/FormBase.h"
 
 #include <QApplication>
 #include <QKeyEvent>

@@ -4,7 +4,7 @@
 #include <QPointer>
 #include <QWindow>
 
-#include "FormBase.h"
+#include "ui/FormBase.h"
 
 namespace wk::ui {
 

@@ -1,9 +1,9 @@
-#include "DBGrid.h"
+#include "ui/DBGrid.h"
 
-#include "Colors.h"
-#include "DataSource.h"
-#include "ErrorHandler.h"
-#include "engine/Table.h"
+#include "engine/sql/Table.h"
+#include "ui/Colors.h"
+#include "ui/DataSource.h"
+#include "ui/ErrorHandler.h"
 
 #include <QHeaderView>
 #include <QKeyEvent>

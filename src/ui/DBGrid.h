@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DatasetModel.h"
+#include "ui/DatasetModel.h"
 
 #include <QTableView>
 

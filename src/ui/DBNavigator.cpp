@@ -1,7 +1,7 @@
-#include "DBNavigator.h"
+#include "ui/DBNavigator.h"
 
-#include "DataSource.h"
-#include "ErrorHandler.h"
+#include "ui/DataSource.h"
+#include "ui/ErrorHandler.h"
 
 #include <QPainter>
 #include <QPainterPath>

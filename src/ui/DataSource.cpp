@@ -1,4 +1,4 @@
-#include "DataSource.h"
+#include "ui/DataSource.h"
 
 namespace wk::ui {
 

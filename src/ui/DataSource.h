@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/Dataset.h"
+#include "engine/sql/Dataset.h"
 
 #include <QObject>
 

@@ -1,6 +1,6 @@
-#include "DatasetModel.h"
+#include "ui/DatasetModel.h"
 
-#include "DataSource.h"
+#include "ui/DataSource.h"
 
 #include <limits>
 

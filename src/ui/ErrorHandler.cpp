@@ -1,4 +1,4 @@
-#include "ErrorHandler.h"
+#include "ui/ErrorHandler.h"
 
 #include <QMessageBox>
 

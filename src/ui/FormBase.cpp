@@ -1,9 +1,9 @@
-#include "FormBase.h"
+#include "ui/FormBase.h"
 
-#include "ActivationTracker.h"
-#include "ErrorHandler.h"
-#include "Fonts.h"
-#include "HelpHook.h"
+#include "ui/ActivationTracker.h"
+#include "ui/ErrorHandler.h"
+#include "ui/Fonts.h"
+#include "ui/HelpHook.h"
 
 #include <QAbstractButton>
 #include <QAbstractSpinBox>

@@ -1,4 +1,4 @@
-#include "HelpHook.h"
+#include "ui/HelpHook.h"
 
 namespace wk::ui::help {
 namespace {

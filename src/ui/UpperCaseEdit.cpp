@@ -1,4 +1,4 @@
-#include "UpperCaseEdit.h"
+#include "ui/UpperCaseEdit.h"
 
 namespace wk::ui {
 

@@ -3,11 +3,11 @@
 // Shared ground of the engine tests: every test gets its own temporary folder, with the engine's
 // configuration and data folders inside it, so that nothing touches the real home.
 
-#include "engine/Aliases.h"
-#include "engine/ConfigStore.h"
-#include "engine/ConfigTree.h"
 #include "engine/EngineError.h"
-#include "engine/TableFile.h"
+#include "engine/config/Aliases.h"
+#include "engine/config/ConfigStore.h"
+#include "engine/config/ConfigTree.h"
+#include "engine/storage/TableFile.h"
 
 #include "common/FileBytes.h"
 

@@ -1,10 +1,10 @@
 #include "WindowFixture.h"
 
-#include "About.h"
-#include "Developer.h"
 #include "RecordingHost.h"
 #include "ui/HelpHook.h"
 #include "ui/LinkLabel.h"
+#include "windows/About.h"
+#include "windows/Developer.h"
 
 #include <QPlainTextEdit>
 #include <QScreen>

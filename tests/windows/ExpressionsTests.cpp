@@ -1,9 +1,9 @@
 #include "WindowFixture.h"
 
-#include "Expressions.h"
-#include "engine/Session.h"
-#include "engine/Table.h"
+#include "engine/sql/Table.h"
+#include "engine/storage/Session.h"
 #include "ui/LinkLabel.h"
+#include "windows/Expressions.h"
 
 namespace wk::testing {
 namespace {

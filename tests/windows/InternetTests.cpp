@@ -1,10 +1,10 @@
 #include "WindowFixture.h"
 
-#include "Internet.h"
 #include "RecordingHost.h"
-#include "engine/Session.h"
-#include "engine/Table.h"
+#include "engine/sql/Table.h"
+#include "engine/storage/Session.h"
 #include "ui/DBControls.h"
+#include "windows/Internet.h"
 
 #include <sqlite3.h>
 

@@ -1,6 +1,6 @@
 #include "WindowFixture.h"
 
-#include "engine/EnginePaths.h"
+#include "engine/config/EnginePaths.h"
 #include "ui/ErrorHandler.h"
 
 #include <fstream>

@@ -3,17 +3,17 @@
 // Creates the program's real windows offscreen over real table files in a temporary folder, with
 // the engine's configuration and data kept inside that folder too.
 
-#include "Forms.h"
-#include "Main.h"
-#include "Menu.h"
-#include "engine/Aliases.h"
-#include "engine/ConfigStore.h"
-#include "engine/Session.h"
-#include "engine/Table.h"
-#include "engine/TableFile.h"
+#include "engine/config/Aliases.h"
+#include "engine/config/ConfigStore.h"
+#include "engine/sql/Table.h"
+#include "engine/storage/Session.h"
+#include "engine/storage/TableFile.h"
 #include "ui/DBControls.h"
 #include "ui/DBGrid.h"
 #include "ui/UpperCaseEdit.h"
+#include "windows/Forms.h"
+#include "windows/Main.h"
+#include "windows/Menu.h"
 
 #include <QPushButton>
 

@@ -1,0 +1,30 @@
+#include "engine/config/ConfigStore.h"
+
+#include "engine/EngineError.h"
+#include "engine/FileUtil.h"
+#include "engine/config/EnginePaths.h"
+
+namespace wk::engine {
+
+ConfigStore::ConfigStore() : file_(paths::configFile()) {
+}
+
+ConfigStore::ConfigStore(std::filesystem::path file) : file_(std::move(file)) {
+}
+
+ConfigTree ConfigStore::load() const {
+    std::error_code ec;
+    if (!std::filesystem::exists(file_, ec) && !ec)
+        return ConfigTree::defaults();
+    return ConfigTree::parse(fileutil::readFile(file_), file_.string());
+}
+
+void ConfigStore::update(const std::function<void(ConfigTree&)>& change) const {
+    fileutil::createFolder(file_.parent_path());
+    fileutil::FileLock lock(file_.string() + ".lock");
+    ConfigTree tree = load();
+    change(tree);
+    fileutil::writeFileAtomically(file_, tree.serialize());
+}
+
+} // namespace wk::engine

@@ -1,0 +1,235 @@
+#include "engine/search/IndexedSearch.h"
+
+#include "engine/EngineError.h"
+#include "engine/config/ConfigTree.h"
+#include "engine/search/SearchIndex.h"
+#include "engine/storage/Database.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <memory>
+
+namespace wk::engine {
+namespace {
+
+// Reads the state, the index and the records in one snapshot when no transaction is open.
+class ReadTransaction {
+public:
+    explicit ReadTransaction(SqliteDb& db) : db_(db) {
+        if (sqlite3_get_autocommit(db_.handle())) {
+            db_.exec("BEGIN", "Starting a search");
+            began_ = true;
+        }
+    }
+    ~ReadTransaction() {
+        if (began_)
+            sqlite3_exec(db_.handle(), "COMMIT", nullptr, nullptr, nullptr);
+    }
+    ReadTransaction(const ReadTransaction&) = delete;
+    ReadTransaction& operator=(const ReadTransaction&) = delete;
+
+private:
+    SqliteDb& db_;
+    bool began_ = false;
+};
+
+// Below this many records to check in a block's field, the bridges of a pattern are not read.
+constexpr size_t kBridgeFrom = 16;
+// How many stored sets the bridges of a term may read before they must have paid for themselves.
+constexpr size_t kBridgeTrial = 64;
+
+struct Term {
+    int field;
+    int column; // of the field in the statement that reads a record for a check
+    search::PatternPlan plan;
+    std::vector<search::IndexReader::Sought> grams; // the plan's, those that narrow most first
+    // The stored sets the plan's bridges have read, and the checks they have spared: once they
+    // have had a fair trial, they are read only while they spare at least as much.
+    size_t bridgeReads = 0;
+    size_t bridgeGain = 0;
+};
+
+// What a block may give: records that surely meet the condition, and per term that the index
+// cannot settle, the candidates to check.
+struct BlockFinds {
+    std::int64_t block = 0;
+    size_t records = 0; // in the block
+    search::BlockBits sure;
+    std::vector<std::pair<size_t, search::BlockBits>> open; // term, candidates
+};
+
+// Checks candidates against the records: one record at a time when they are few, or reading the
+// block's records in order when they are many, which costs less per record.
+class RecordCheck {
+public:
+    RecordCheck(SqliteDb& db, const TableHandle& table, std::vector<Term>& terms) : terms_(terms) {
+        std::vector<int> fields;
+        std::string list;
+        for (Term& t : terms_) {
+            auto at = std::find(fields.begin(), fields.end(), t.field);
+            t.column = static_cast<int>(at - fields.begin());
+            if (at == fields.end()) {
+                fields.push_back(t.field);
+                list += quoteIdentifier(table.fields[static_cast<size_t>(t.field)]) + ", ";
+            }
+        }
+        rowIdColumn_ = static_cast<int>(fields.size());
+        read_ = std::make_unique<SqliteStatement>(
+            db, "SELECT " + list + "rowid FROM " + table.qualified + " WHERE rowid = ?1",
+            "Reading a record");
+        scan_ =
+            std::make_unique<SqliteStatement>(db,
+                                              "SELECT " + list + "rowid FROM " + table.qualified +
+                                                  " WHERE rowid >= ?1 AND rowid < ?2"
+                                                  " ORDER BY rowid",
+                                              "Reading records");
+    }
+
+    // Adds the row ids of the block's records that meet the condition, in ascending order.
+    void addMeeting(const BlockFinds& f, std::vector<std::int64_t>& ids) {
+        search::BlockBits all = f.sure;
+        for (const auto& open : f.open)
+            all |= open.second;
+        // Only the records to check are read; those the index settles are not.
+        search::BlockBits toCheck = all;
+        toCheck.remove(f.sure);
+        if (toCheck.count() * 8 < f.records) {
+            all.forEach([&](unsigned p) {
+                const std::int64_t id = search::rowIdOf(f.block, p);
+                if (f.sure.test(p)) {
+                    ids.push_back(id);
+                    return;
+                }
+                read_->reset();
+                read_->bind(1, id);
+                if (read_->step() && meets(*read_, p, f))
+                    ids.push_back(id);
+            });
+            return;
+        }
+        scan_->reset();
+        scan_->bind(1, search::rowIdOf(f.block, 0));
+        scan_->bind(2, search::rowIdOf(f.block + 1, 0));
+        while (scan_->step()) {
+            const std::int64_t id = scan_->columnInt(rowIdColumn_);
+            const unsigned p = search::positionOf(id);
+            if (f.sure.test(p) || (all.test(p) && meets(*scan_, p, f)))
+                ids.push_back(id);
+        }
+        scan_->reset();
+    }
+
+private:
+    // Whether the record `st` stands on meets a term that holds it as a candidate.
+    bool meets(const SqliteStatement& st, unsigned position, const BlockFinds& f) const {
+        for (const auto& [term, candidates] : f.open) {
+            const Term& t = terms_[term];
+            if (candidates.test(position) && !st.columnIsNull(t.column) &&
+                search::valueMatches(t.plan, st.columnTextView(t.column)))
+                return true;
+        }
+        return false;
+    }
+
+    std::vector<Term>& terms_;
+    int rowIdColumn_ = 0;
+    std::unique_ptr<SqliteStatement> read_;
+    std::unique_ptr<SqliteStatement> scan_;
+};
+
+} // namespace
+
+std::optional<std::vector<std::int64_t>> indexedRowIds(Database& db, const TableHandle& table,
+                                                       const TranslatedSelect& select) {
+    if (!db.searchIndexEnabled() || !select.singleTable ||
+        (!select.wholeTable && select.likeTerms.empty()))
+        return std::nullopt;
+    std::vector<Term> terms;
+    for (const TranslatedSelect::LikeTerm& t : select.likeTerms) {
+        int field = -1;
+        for (size_t f = 0; f < table.fields.size(); ++f)
+            if (equalsIgnoreCase(table.fields[f], t.field))
+                field = static_cast<int>(f);
+        search::PatternPlan plan = search::planPattern(t.pattern);
+        if (field < 0 || !plan.usable)
+            return std::nullopt;
+        std::vector<search::IndexReader::Sought> grams;
+        for (search::Gram g : plan.grams)
+            grams.push_back({g, 0});
+        terms.push_back({field, 0, std::move(plan), std::move(grams)});
+    }
+    try {
+        ReadTransaction snapshot(db.connection());
+        if (!search::indexInStep(db.connection(), table.schema))
+            return std::nullopt;
+        search::IndexReader reader(db.connection(), table.schema);
+        // Every block first, so that the result is allocated once.
+        std::vector<BlockFinds> blocks;
+        size_t most = 0;
+        search::BlockBits rows, ascii, other;
+        reader.forEachBlock([&](std::int64_t block, const search::BlockBits& present) {
+            BlockFinds& f = blocks.emplace_back();
+            f.block = block;
+            f.records = present.count();
+            if (select.wholeTable)
+                f.sure = present;
+            for (size_t i = 0; i < terms.size(); ++i) {
+                Term& t = terms[i];
+                std::stable_sort(t.grams.begin(), t.grams.end(),
+                                 [](const auto& a, const auto& b) { return a.bytes < b.bytes; });
+                if (!reader.rowsWithGrams(block, t.field, t.grams, rows))
+                    continue;
+                if (t.plan.exact) {
+                    f.sure |= rows;
+                    continue;
+                }
+                // The bridges are read while they spare more checks than they cost.
+                const size_t before = rows.count();
+                if (before >= kBridgeFrom && !t.plan.bridges.empty() &&
+                    (t.bridgeReads < kBridgeTrial || t.bridgeGain >= t.bridgeReads)) {
+                    for (const search::PatternPlan::Bridge& b : t.plan.bridges) {
+                        if (!reader.rowsAcross(block, t.field, b, rows.count() / 2, ascii, other,
+                                               t.bridgeReads))
+                            continue;
+                        if (t.plan.bridgeSettles) {
+                            // `%l_r%`: l x r with x ASCII is a match, the rest needs a check.
+                            ascii &= rows;
+                            f.sure |= ascii;
+                            other.remove(ascii);
+                            rows &= other;
+                        } else {
+                            ascii |= other;
+                            rows &= ascii;
+                        }
+                    }
+                    t.bridgeGain += before - rows.count();
+                }
+                if (rows.any())
+                    f.open.emplace_back(i, rows);
+            }
+            most += f.sure.count();
+            for (const auto& open : f.open)
+                most += open.second.count();
+        });
+        std::vector<std::int64_t> ids;
+        ids.reserve(most);
+        std::optional<RecordCheck> check;
+        for (const BlockFinds& f : blocks) {
+            if (f.open.empty()) {
+                f.sure.forEach([&](unsigned p) { ids.push_back(search::rowIdOf(f.block, p)); });
+                continue;
+            }
+            if (!check)
+                check.emplace(db.connection(), table, terms);
+            check->addMeeting(f, ids);
+        }
+        return ids;
+    } catch (const EngineError&) {
+        // A damaged or unreadable index: the statement run as written gives the answer, or the
+        // error.
+        return std::nullopt;
+    }
+}
+
+} // namespace wk::engine

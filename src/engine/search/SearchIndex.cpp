@@ -1,0 +1,481 @@
+#include "engine/search/SearchIndex.h"
+
+#include "engine/EngineError.h"
+#include "engine/storage/Sqlite.h"
+
+#include <algorithm>
+#include <iterator>
+#include <numeric>
+
+namespace wk::engine::search {
+namespace {
+
+constexpr const char* kStateKey = "search_index";
+constexpr size_t kMaxFields = 256;
+
+std::string in(const std::string& schema, const char* table) {
+    return quoteIdentifier(schema) + "." + table;
+}
+
+EngineError damaged() {
+    return EngineError(ErrorCode::Corrupt, "The search index of the table is damaged");
+}
+
+// The row id of a stored set: the block, the field and the gram in one integer, so that the sets
+// live in a table whose rows SQLite keeps compactly and finds fastest.
+constexpr std::int64_t kBlocks = std::int64_t{1} << 23;
+
+bool indexable(std::int64_t rowId) {
+    return rowId >= 0 && blockOf(rowId) < kBlocks;
+}
+
+std::int64_t postingKey(std::int64_t block, std::uint64_t field, Gram gram) {
+    return static_cast<std::int64_t>((static_cast<std::uint64_t>(block) << 40) | (field << 32) |
+                                     gram);
+}
+
+// Maps 64-bit keys (never 0) to slots; open addressing, for the grams of three bytes.
+class SlotMap {
+public:
+    SlotMap() { clear(); }
+    void clear() {
+        keys_.assign(size_t{1} << 16, 0);
+        slots_.assign(keys_.size(), 0);
+        used_ = 0;
+    }
+    // The slot of `key`, made with `make()` when new.
+    template <typename Make> std::int32_t find(std::uint64_t key, Make&& make) {
+        size_t mask = keys_.size() - 1;
+        for (size_t i = hash(key) & mask;; i = (i + 1) & mask) {
+            if (keys_[i] == key)
+                return slots_[i];
+            if (keys_[i] == 0) {
+                keys_[i] = key;
+                slots_[i] = make();
+                if (++used_ * 2 > keys_.size())
+                    grow();
+                return slots_[findExisting(key)];
+            }
+        }
+    }
+
+private:
+    static size_t hash(std::uint64_t key) {
+        return static_cast<size_t>((key * 0x9E3779B97F4A7C15ull) >> 20);
+    }
+    size_t findExisting(std::uint64_t key) const {
+        const size_t mask = keys_.size() - 1;
+        size_t i = hash(key) & mask;
+        while (keys_[i] != key)
+            i = (i + 1) & mask;
+        return i;
+    }
+    void grow() {
+        std::vector<std::uint64_t> keys(keys_.size() * 2, 0);
+        std::vector<std::int32_t> slots(keys.size(), 0);
+        const size_t mask = keys.size() - 1;
+        for (size_t j = 0; j < keys_.size(); ++j) {
+            if (keys_[j] == 0)
+                continue;
+            size_t i = hash(keys_[j]) & mask;
+            while (keys[i] != 0)
+                i = (i + 1) & mask;
+            keys[i] = keys_[j];
+            slots[i] = slots_[j];
+        }
+        keys_.swap(keys);
+        slots_.swap(slots);
+    }
+
+    std::vector<std::uint64_t> keys_;
+    std::vector<std::int32_t> slots_;
+    size_t used_ = 0;
+};
+
+} // namespace
+
+// The positions of the current block, per field and gram.
+struct IndexBuilder::Lists {
+    // Grams of up to two bytes have a fixed place: kPresent, then 256 of one byte, then 65536.
+    static constexpr size_t kShort = 1 + 256 + 65536;
+
+    explicit Lists(size_t fields) : shortSlots(fields * kShort, -1) {}
+
+    std::int32_t slot(size_t field, Gram gram) {
+        const unsigned length = gram >> 24;
+        if (length < 3) {
+            const size_t place = length == 0   ? 0
+                                 : length == 1 ? 1 + ((gram >> 16) & 0xFF)
+                                               : 257 + ((gram >> 8) & 0xFFFF);
+            std::int32_t& s = shortSlots[field * kShort + place];
+            if (s < 0)
+                s = make(field, gram);
+            return s;
+        }
+        return longSlots.find((std::uint64_t{field} << 32) | gram,
+                              [&] { return make(field, gram); });
+    }
+
+    std::int32_t make(size_t field, Gram gram) {
+        keys.push_back((std::uint64_t{field} << 32) | gram);
+        positions.emplace_back();
+        return static_cast<std::int32_t>(positions.size() - 1);
+    }
+
+    void clear() {
+        std::fill(shortSlots.begin(), shortSlots.end(), -1);
+        longSlots.clear();
+        keys.clear();
+        positions.clear();
+        present.clear();
+    }
+
+    std::vector<std::int32_t> shortSlots;
+    SlotMap longSlots;
+    std::vector<std::uint64_t> keys; // per slot: field << 32 | gram
+    std::vector<std::vector<std::uint16_t>> positions;
+    std::vector<std::uint16_t> present; // the records of the block
+};
+
+IndexBuilder::IndexBuilder(SqliteDb& db, size_t fieldCount) : db_(db), fieldCount_(fieldCount) {
+    db_.exec("DROP TABLE IF EXISTS wk_search_blocks; DROP TABLE IF EXISTS wk_search_postings;",
+             "Creating the search index");
+    if (fieldCount_ > kMaxFields)
+        return; // the table goes without an index
+    lists_ = std::make_unique<Lists>(fieldCount_);
+    db_.exec("CREATE TABLE wk_search_blocks (block INTEGER PRIMARY KEY, rows BLOB NOT NULL);"
+             "CREATE TABLE wk_search_postings (key INTEGER PRIMARY KEY, rows BLOB NOT NULL);",
+             "Creating the search index");
+    insertBlock_ = std::make_unique<SqliteStatement>(
+        db_, "INSERT INTO wk_search_blocks VALUES (?1, ?2)", "Writing the search index");
+    insertPosting_ = std::make_unique<SqliteStatement>(
+        db_, "INSERT INTO wk_search_postings VALUES (?1, ?2)", "Writing the search index");
+}
+
+IndexBuilder::~IndexBuilder() = default;
+
+void IndexBuilder::add(std::int64_t rowId, const std::vector<std::string>& values) {
+    if (lastRowId_ && rowId <= *lastRowId_)
+        throw EngineError(ErrorCode::General, "Search index: records must come in row id order");
+    if (!lists_)
+        return;
+    if (!indexable(rowId)) {
+        lists_.reset(); // the table goes without an index
+        return;
+    }
+    if (lastRowId_ && blockOf(rowId) != blockOf(*lastRowId_))
+        flush();
+    lastRowId_ = rowId;
+    const std::uint16_t position = positionOf(rowId);
+    Lists& l = *lists_;
+    l.present.push_back(position);
+    for (size_t f = 0; f < fieldCount_ && f < values.size(); ++f) {
+        if (values[f].empty())
+            continue; // NULL
+        forEachGram(searchableText(values[f]), [&](Gram g) {
+            std::vector<std::uint16_t>& p = l.positions[static_cast<size_t>(l.slot(f, g))];
+            if (p.empty() || p.back() != position)
+                p.push_back(position);
+        });
+    }
+}
+
+void IndexBuilder::flush() {
+    if (!lists_)
+        return;
+    Lists& l = *lists_;
+    if (l.present.empty())
+        return;
+    const std::int64_t block = blockOf(*lastRowId_);
+    insertBlock_->reset();
+    insertBlock_->bind(1, block);
+    insertBlock_->bindBlob(2, encodePositions(l.present));
+    insertBlock_->run();
+    // In key order, so that the rows are appended.
+    std::vector<std::int32_t> order(l.keys.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::sort(order.begin(), order.end(), [&](std::int32_t a, std::int32_t b) {
+        return l.keys[static_cast<size_t>(a)] < l.keys[static_cast<size_t>(b)];
+    });
+    for (std::int32_t s : order) {
+        const std::uint64_t key = l.keys[static_cast<size_t>(s)];
+        insertPosting_->reset();
+        insertPosting_->bind(1, postingKey(block, key >> 32, static_cast<Gram>(key)));
+        insertPosting_->bindBlob(2, encodePositions(l.positions[static_cast<size_t>(s)]));
+        insertPosting_->run();
+    }
+    l.clear();
+}
+
+void IndexBuilder::finish() {
+    flush();
+    if (!lists_) {
+        db_.exec("DROP TABLE IF EXISTS wk_search_blocks; DROP TABLE IF EXISTS wk_search_postings;",
+                 "Writing the search index");
+        return;
+    }
+    std::string sql;
+    for (const char* change : {"INSERT", "UPDATE", "DELETE"})
+        sql += std::string("CREATE TRIGGER wk_search_retire_") + change + " AFTER " + change +
+               " ON records BEGIN UPDATE wk_table_info SET value = '0' WHERE key = '" + kStateKey +
+               "'; END;";
+    sql += std::string("INSERT OR REPLACE INTO wk_table_info VALUES ('") + kStateKey + "', '1');";
+    db_.exec(sql, "Writing the search index");
+}
+
+bool indexInStep(const SqliteDb& db, const std::string& schema) {
+    SqliteStatement st(db, "SELECT value FROM " + in(schema, "wk_table_info") + " WHERE key = ?1",
+                       "Reading table information");
+    st.bindTextOrNull(1, kStateKey);
+    return st.step() && st.columnText(0) == "1";
+}
+
+RecordChange::RecordChange(SqliteDb& db, std::string schema, std::optional<std::int64_t> rowId)
+    : db_(db), schema_(std::move(schema)) {
+    db_.exec("SAVEPOINT wk_record_change", "Starting a change");
+    try {
+        inStep_ = indexInStep(db_, schema_);
+        if (inStep_ && rowId)
+            before_ = readRecord(*rowId);
+    } catch (...) {
+        db_.exec("ROLLBACK TO wk_record_change; RELEASE wk_record_change", "Ending a change");
+        throw;
+    }
+}
+
+RecordChange::~RecordChange() {
+    if (done_)
+        return;
+    try {
+        db_.exec("ROLLBACK TO wk_record_change; RELEASE wk_record_change", "Undoing a change");
+    } catch (const EngineError&) {
+        // Nothing more can be done; the connection reports the state on its next use.
+    }
+}
+
+std::optional<RecordChange::Values> RecordChange::readRecord(std::int64_t rowId) const {
+    SqliteStatement st(db_, "SELECT * FROM " + in(schema_, "records") + " WHERE rowid = ?1",
+                       "Reading a record");
+    st.bind(1, rowId);
+    if (!st.step())
+        return std::nullopt;
+    Values values;
+    for (int c = 0; c < st.columnCount(); ++c) {
+        if (st.columnIsNull(c))
+            values.emplace_back();
+        else
+            values.emplace_back(st.columnText(c));
+    }
+    return values;
+}
+
+void RecordChange::commit(std::int64_t rowId) {
+    if (inStep_) {
+        try {
+            apply(rowId, readRecord(rowId));
+            db_.exec("UPDATE " + in(schema_, "wk_table_info") + " SET value = '1' WHERE key = '" +
+                         kStateKey + "'",
+                     "Writing the search index");
+        } catch (const EngineError& e) {
+            if (e.code() != ErrorCode::Corrupt)
+                throw;
+            // A damaged index is retired: searches read the records instead.
+            db_.exec("UPDATE " + in(schema_, "wk_table_info") + " SET value = '0' WHERE key = '" +
+                         kStateKey + "'",
+                     "Retiring the search index");
+        }
+    }
+    db_.exec("RELEASE wk_record_change", "Ending a change");
+    done_ = true;
+}
+
+void RecordChange::apply(std::int64_t rowId, const std::optional<Values>& after) {
+    if (!indexable(rowId))
+        throw damaged();
+    const std::int64_t block = blockOf(rowId);
+    const std::uint16_t position = positionOf(rowId);
+    SqliteStatement read(
+        db_, "SELECT rows FROM " + in(schema_, "wk_search_postings") + " WHERE key = ?1",
+        "Reading the search index");
+    SqliteStatement write(
+        db_, "INSERT OR REPLACE INTO " + in(schema_, "wk_search_postings") + " VALUES (?1, ?2)",
+        "Writing the search index");
+    SqliteStatement erase(db_,
+                          "DELETE FROM " + in(schema_, "wk_search_postings") + " WHERE key = ?1",
+                          "Writing the search index");
+    auto change = [&](size_t field, Gram gram, bool present) {
+        const std::int64_t key = postingKey(block, field, gram);
+        read.reset();
+        read.bind(1, key);
+        std::string stored = read.step() ? std::string(read.columnBlob(0)) : std::string();
+        read.reset();
+        if (!changePosition(stored, position, present))
+            throw damaged();
+        SqliteStatement& st = stored.empty() ? erase : write;
+        st.reset();
+        st.bind(1, key);
+        if (!stored.empty())
+            st.bindBlob(2, stored);
+        st.run();
+    };
+    auto gramsOfValue = [](const Values* values, size_t field) {
+        if (!values || field >= values->size() || !(*values)[field])
+            return std::vector<Gram>();
+        return gramsOf(searchableText(*(*values)[field]));
+    };
+    const Values* old = before_ ? &*before_ : nullptr;
+    const Values* now = after ? &*after : nullptr;
+    const size_t fields = std::max(old ? old->size() : 0, now ? now->size() : 0);
+    for (size_t f = 0; f < fields; ++f) {
+        const std::vector<Gram> was = gramsOfValue(old, f);
+        const std::vector<Gram> is = gramsOfValue(now, f);
+        std::vector<Gram> gone, added;
+        std::set_difference(was.begin(), was.end(), is.begin(), is.end(), std::back_inserter(gone));
+        std::set_difference(is.begin(), is.end(), was.begin(), was.end(),
+                            std::back_inserter(added));
+        for (Gram g : gone)
+            change(f, g, false);
+        for (Gram g : added)
+            change(f, g, true);
+    }
+    if (static_cast<bool>(old) != static_cast<bool>(now)) {
+        SqliteStatement readBlock(
+            db_, "SELECT rows FROM " + in(schema_, "wk_search_blocks") + " WHERE block = ?1",
+            "Reading the search index");
+        readBlock.bind(1, block);
+        std::string stored = readBlock.step() ? std::string(readBlock.columnBlob(0)) : "";
+        readBlock.reset();
+        if (!changePosition(stored, position, static_cast<bool>(now)))
+            throw damaged();
+        SqliteStatement st(
+            db_,
+            stored.empty()
+                ? "DELETE FROM " + in(schema_, "wk_search_blocks") + " WHERE block = ?1"
+                : "INSERT OR REPLACE INTO " + in(schema_, "wk_search_blocks") + " VALUES (?1, ?2)",
+            "Writing the search index");
+        st.bind(1, block);
+        if (!stored.empty())
+            st.bindBlob(2, stored);
+        st.run();
+    }
+}
+
+IndexReader::IndexReader(const SqliteDb& db, const std::string& schema)
+    : blocks_(std::make_unique<SqliteStatement>(
+          db, "SELECT block, rows FROM " + in(schema, "wk_search_blocks") + " ORDER BY block",
+          "Reading the search index")),
+      posting_(std::make_unique<SqliteStatement>(
+          db, "SELECT rows FROM " + in(schema, "wk_search_postings") + " WHERE key = ?1",
+          "Reading the search index")),
+      range_(std::make_unique<SqliteStatement>(db,
+                                               "SELECT key, rows FROM " +
+                                                   in(schema, "wk_search_postings") +
+                                                   " WHERE key >= ?1 AND key <= ?2 ORDER BY key",
+                                               "Reading the search index")) {
+}
+
+IndexReader::~IndexReader() = default;
+
+bool IndexReader::nextBlock(BlockBits& rows) {
+    if (!blocks_->step())
+        return false;
+    block_ = blocks_->columnInt(0);
+    if (!decodePositions(blocks_->columnBlob(1), rows))
+        throw damaged();
+    return true;
+}
+
+bool IndexReader::rowsWithGrams(std::int64_t block, int field, std::vector<Sought>& grams,
+                                BlockBits& into) {
+    for (size_t i = 0; i < grams.size(); ++i) {
+        posting_->reset();
+        posting_->bind(1, postingKey(block, static_cast<std::uint64_t>(field), grams[i].gram));
+        if (!posting_->step()) {
+            into.clear();
+            return false;
+        }
+        const std::string_view stored = posting_->columnBlob(0);
+        grams[i].bytes += stored.size();
+        if (!decodePositions(stored, i == 0 ? into : scratch_))
+            throw damaged();
+        if (i > 0) {
+            into &= scratch_;
+            if (!into.any())
+                return false;
+        }
+    }
+    return true;
+}
+
+bool IndexReader::gramRows(std::int64_t block, int field, Gram gram, BlockBits& into) {
+    posting_->reset();
+    posting_->bind(1, postingKey(block, static_cast<std::uint64_t>(field), gram));
+    if (!posting_->step())
+        return false;
+    if (!decodePositions(posting_->columnBlob(0), into))
+        throw damaged();
+    return true;
+}
+
+template <typename Visit>
+size_t IndexReader::forEachGramIn(std::int64_t block, int field, Gram from, Gram to,
+                                  Visit&& visit) {
+    range_->reset();
+    range_->bind(1, postingKey(block, static_cast<std::uint64_t>(field), from));
+    range_->bind(2, postingKey(block, static_cast<std::uint64_t>(field), to));
+    BlockBits rows;
+    size_t n = 0;
+    while (range_->step()) {
+        if (!decodePositions(range_->columnBlob(1), rows))
+            throw damaged();
+        visit(static_cast<Gram>(range_->columnInt(0) & 0xFFFFFFFF), rows);
+        ++n;
+    }
+    range_->reset();
+    return n;
+}
+
+bool IndexReader::rowsAcross(std::int64_t block, int field, const PatternPlan::Bridge& bridge,
+                             size_t most, BlockBits& ascii, BlockBits& other, size_t& reads) {
+    ascii.clear();
+    other.clear();
+    const std::string& left = bridge.left;
+    const std::string& right = bridge.right;
+    if (left.empty() || left.size() > 2 || right.empty() || right.size() > 2)
+        throw EngineError(ErrorCode::General, "Search index: a bridge of one or two bytes a side");
+    const char last = left.back();
+    // The bytes x below 0x80 that can follow left, with the records where they do.
+    std::vector<std::pair<char, BlockBits>> follows;
+    const std::string lo = left + '\x01', hi = left + '\x7F';
+    reads +=
+        forEachGramIn(block, field, gramOf(lo), gramOf(hi), [&](Gram g, const BlockBits& rows) {
+            follows.emplace_back(static_cast<char>(left.size() == 1 ? g >> 8 : g), rows);
+        });
+    if (follows.size() * right.size() + 1 > most)
+        return false;
+    // Left followed by a byte of 0x80 or above: the two-byte grams (last, 0x80..0xFF).
+    reads += forEachGramIn(block, field, gramOf(std::string{last, '\x80'}),
+                           gramOf(std::string{last, '\xFF'}),
+                           [&](Gram, const BlockBits& rows) { other |= rows; });
+    // Those records where x goes on with right.
+    for (auto& [x, rows] : follows) {
+        ++reads;
+        if (left.size() == 2 &&
+            !gramRows(block, field, gramOf(std::string{last, x, right[0]}), across_))
+            continue;
+        if (left.size() == 2)
+            rows &= across_;
+        else if (!gramRows(block, field, gramOf(std::string{last, x, right[0]}), rows))
+            continue;
+        if (right.size() == 2) {
+            ++reads;
+            if (!gramRows(block, field, gramOf(std::string{x, right[0], right[1]}), across_))
+                continue;
+            rows &= across_;
+        }
+        ascii |= rows;
+    }
+    return true;
+}
+
+} // namespace wk::engine::search

@@ -1,0 +1,145 @@
+#pragma once
+
+#include "engine/search/PostingBlock.h"
+#include "engine/search/SearchGrams.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace wk::engine {
+
+class SqliteDb;
+class SqliteStatement;
+
+/// The search index of a table file: for every field, which records hold a given gram (one to
+/// three bytes) of the field's searchable text (see SearchGrams.h). It lets a search such as
+/// `Upper(English) like "%SUN%"` read a few stored sets instead of every record.
+///
+/// It lives in the table file beside the records, in blocks of row ids (PostingBlock.h):
+/// `wk_search_blocks (block, rows)` holds the row ids there are, and `wk_search_postings (key,
+/// rows)` the records of a block whose field has a gram, under the key `block << 40 | field << 32
+/// | gram` (fields numbered from 0 in field order); `rows` is a stored set of positions
+/// (PostingBlock.h), and empty sets are not stored. So the index covers row ids from 0 to
+/// 2^37 - 1 and tables of up to 256 fields: a table beyond those bounds goes without one.
+///
+/// The entry `search_index` of `wk_table_info` is "1" while the index is in step with the
+/// records. Triggers in the file set it to "0" on every change of the records; the engine's own
+/// changes set it back once the index is brought up to date, so that a change by a program that
+/// does not keep the index (an older engine, a general SQLite tool) retires the index for good.
+/// A table file without an index in step is searched by reading every record, as before.
+namespace search {
+
+/// Builds the index while a table file's records are written: made in the writer's transaction
+/// after the records table is created (the file open as "main"), then told of each record in
+/// ascending row id order.
+class IndexBuilder {
+public:
+    IndexBuilder(SqliteDb& db, size_t fieldCount);
+    ~IndexBuilder();
+    IndexBuilder(const IndexBuilder&) = delete;
+    IndexBuilder& operator=(const IndexBuilder&) = delete;
+
+    /// A record just written; an empty value is a NULL field. Raises EngineError (General) when
+    /// the row id is not above the previous one.
+    void add(std::int64_t rowId, const std::vector<std::string>& values);
+    /// Writes the rest of the index and the triggers, and marks the index in step.
+    void finish();
+
+private:
+    struct Lists;
+    void flush();
+
+    SqliteDb& db_;
+    size_t fieldCount_;
+    std::optional<std::int64_t> lastRowId_;
+    std::unique_ptr<Lists> lists_;
+    std::unique_ptr<SqliteStatement> insertBlock_;
+    std::unique_ptr<SqliteStatement> insertPosting_;
+};
+
+/// True when the table whose file is attached as `schema` has an index in step with its records.
+bool indexInStep(const SqliteDb& db, const std::string& schema);
+
+/// Keeps the index in step with one change of one record made through the engine. Made just
+/// before the change: it opens a savepoint and reads the record as stored. `commit` reads it
+/// again, brings the index up to date (when it was in step) and releases the savepoint. Destroyed
+/// without `commit`, because the change failed, it rolls the change back. A damaged index is
+/// retired rather than failing the change.
+class RecordChange {
+public:
+    /// `rowId` is the record to be changed or deleted; none for a new record.
+    RecordChange(SqliteDb& db, std::string schema, std::optional<std::int64_t> rowId);
+    ~RecordChange();
+    RecordChange(const RecordChange&) = delete;
+    RecordChange& operator=(const RecordChange&) = delete;
+
+    /// The change is made: `rowId` is the record's row id (a new record's too).
+    void commit(std::int64_t rowId);
+
+private:
+    using Values = std::vector<std::optional<std::string>>;
+    std::optional<Values> readRecord(std::int64_t rowId) const;
+    void apply(std::int64_t rowId, const std::optional<Values>& after);
+
+    SqliteDb& db_;
+    std::string schema_;
+    bool inStep_ = false;
+    bool done_ = false;
+    std::optional<Values> before_;
+};
+
+/// Reads the index of the table attached as `schema`. Raises EngineError (Corrupt) for a stored
+/// set that is damaged, and the errors of SQLite.
+class IndexReader {
+public:
+    IndexReader(const SqliteDb& db, const std::string& schema);
+    ~IndexReader();
+
+    /// Calls `visit(block, rows)` for every block that holds records, in ascending order.
+    template <typename Visit> void forEachBlock(Visit&& visit) {
+        BlockBits rows;
+        while (nextBlock(rows))
+            visit(block_, rows);
+    }
+
+    /// A gram sought, and how many stored bytes it has given so far.
+    struct Sought {
+        Gram gram;
+        size_t bytes = 0;
+    };
+
+    /// The records of `block` whose field `field` holds every gram of `grams`; false (and `into`
+    /// emptied) when there are none. Reads the grams in the order given, stops at the first one
+    /// the block lacks, and adds what it read to each gram's `bytes`: sorting the grams by that
+    /// before the next block makes the grams that narrow the most come first.
+    bool rowsWithGrams(std::int64_t block, int field, std::vector<Sought>& grams, BlockBits& into);
+
+    /// For a bridge of a pattern (SearchGrams.h), the records of `block` whose field `field`
+    /// holds `left + x + right` for a byte x below 0x80 (`ascii`), and those where `left` is
+    /// followed by a byte of 0x80 or above (`other`). Adds to `reads` how many stored sets it
+    /// read. False, with both sets empty, when that would take more than about `most` reads.
+    bool rowsAcross(std::int64_t block, int field, const PatternPlan::Bridge& bridge, size_t most,
+                    BlockBits& ascii, BlockBits& other, size_t& reads);
+
+private:
+    bool nextBlock(BlockBits& rows);
+    // Decodes the stored set of a gram into `into`; false when the block's field lacks the gram.
+    bool gramRows(std::int64_t block, int field, Gram gram, BlockBits& into);
+    // Calls `visit(gram, rows)` for each gram of the block's field from `from` to `to`; returns
+    // how many there were.
+    template <typename Visit>
+    size_t forEachGramIn(std::int64_t block, int field, Gram from, Gram to, Visit&& visit);
+
+    std::unique_ptr<SqliteStatement> blocks_;
+    std::unique_ptr<SqliteStatement> posting_;
+    std::unique_ptr<SqliteStatement> range_;
+    BlockBits across_;
+    std::int64_t block_ = 0;
+    BlockBits scratch_;
+};
+
+} // namespace search
+} // namespace wk::engine

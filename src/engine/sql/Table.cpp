@@ -1,0 +1,277 @@
+#include "engine/sql/Table.h"
+
+#include "engine/EngineError.h"
+#include "engine/config/ConfigTree.h"
+#include "engine/search/SearchIndex.h"
+#include "engine/sql/RowSource.h"
+#include "engine/storage/Database.h"
+#include "engine/storage/Sqlite.h"
+
+#include <sqlite3.h>
+
+namespace wk::engine {
+namespace {
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+} // namespace
+
+TableFilter parseFilter(const std::string& filter) {
+    auto bad = [&](const std::string& why) {
+        return EngineError(ErrorCode::InvalidFilter,
+                           "Filter \"" + filter + "\" is not valid: " + why);
+    };
+    size_t i = 0;
+    while (i < filter.size() && isBlank(filter[i]))
+        ++i;
+    size_t start = i;
+    while (i < filter.size() && filter[i] != '=' && filter[i] != '\'')
+        ++i;
+    size_t end = i;
+    while (end > start && isBlank(filter[end - 1]))
+        --end;
+    TableFilter f{filter.substr(start, end - start), {}};
+    if (f.field.empty())
+        throw bad("a field name must come before '='");
+    if (i == filter.size() || filter[i] != '=')
+        throw bad("expected Field='text'");
+    ++i;
+    while (i < filter.size() && isBlank(filter[i]))
+        ++i;
+    if (i == filter.size() || filter[i] != '\'')
+        throw bad("the text after '=' must be in single quotes");
+    for (++i;; ++i) {
+        if (i >= filter.size())
+            throw bad("the quoted text is not closed");
+        if (filter[i] == '\'') {
+            if (i + 1 < filter.size() && filter[i + 1] == '\'') {
+                f.value += '\'';
+                ++i;
+                continue;
+            }
+            break;
+        }
+        f.value += filter[i];
+    }
+    for (++i; i < filter.size(); ++i)
+        if (!isBlank(filter[i]))
+            throw bad("unexpected text after the quoted text");
+    return f;
+}
+
+void Table::setTableName(const std::string& name) {
+    if (active())
+        throw EngineError(ErrorCode::State, this->name() + ": cannot rename an open table");
+    tableName_ = name;
+}
+
+void Table::setFilter(const std::string& filter) {
+    filter_ = filter;
+    if (active() && filtered_)
+        reload();
+}
+
+void Table::setFiltered(bool filtered) {
+    const bool changed = filtered_ != filtered;
+    filtered_ = filtered;
+    if (active() && changed)
+        reload();
+}
+
+void Table::reload() {
+    // Reopening applies the new filter; a pending change is posted first so that nothing is lost.
+    post();
+    close();
+    open();
+}
+
+void Table::openRows(Database& db) {
+    if (tableName_.empty())
+        throw EngineError(ErrorCode::NotFound, name() + ": no table name is set");
+    const TableHandle& t = db.table(tableName_);
+    std::string select = "SELECT rowid FROM " + t.qualified;
+    std::optional<TableFilter> f;
+    if (filtered_ && !filter_.empty()) {
+        f = parseFilter(filter_);
+        bool known = false;
+        for (const std::string& field : t.fields)
+            known = known || equalsIgnoreCase(field, f->field);
+        if (!known)
+            fieldNotFound(f->field);
+        select += " WHERE " + quoteIdentifier(f->field) + (f->value.empty() ? " IS NULL" : " = ?1");
+    }
+    SqliteStatement ids(db.connection(), select + " ORDER BY rowid",
+                        name() + ": reading table '" + tableName_ + "'");
+    if (f && !f->value.empty())
+        ids.bindTextOrNull(1, f->value);
+    std::vector<std::int64_t> rowIds;
+    while (ids.step())
+        rowIds.push_back(ids.columnInt(0));
+    std::string cols;
+    for (size_t i = 0; i < t.fields.size(); ++i)
+        cols += (i ? ", " : "") + quoteIdentifier(t.fields[i]);
+    auto fetch = std::make_unique<SqliteStatement>(
+        db.connection(), "SELECT " + cols + " FROM " + t.qualified + " WHERE rowid = ?1",
+        name() + ": reading table '" + tableName_ + "'");
+    qualified_ = t.qualified;
+    schema_ = t.schema;
+    setRows(std::make_unique<RowIdRows>(std::move(rowIds), std::move(fetch)), t.fields);
+}
+
+void Table::requireOpen(const char* action) const {
+    if (!active())
+        throw EngineError(ErrorCode::State,
+                          name() + ": cannot " + action + " while the table is closed");
+}
+
+void Table::edit() {
+    requireOpen("edit");
+    if (state() != DatasetState::Browse)
+        return;
+    if (recordCount() == 0) {
+        append();
+        return;
+    }
+    std::vector<std::string> values;
+    for (size_t i = 0; i < fieldNames().size(); ++i)
+        values.push_back(valueAt(recNo(), static_cast<int>(i)));
+    buffer_ = std::move(values);
+    modified_ = false;
+    setState(DatasetState::Edit);
+}
+
+void Table::append() {
+    requireOpen("insert");
+    post();
+    buffer_ = std::vector<std::string>(fieldNames().size());
+    modified_ = false;
+    setState(DatasetState::Insert);
+    setCurrent(recordCount() - 1);
+    notify(DatasetEvent::RecordMoved);
+}
+
+void Table::setFieldText(const std::string& field, const std::string& value) {
+    const int index = fieldIndex(field);
+    if (index < 0)
+        fieldNotFound(field);
+    if (state() == DatasetState::Browse)
+        edit();
+    std::string& slot = (*buffer_)[static_cast<size_t>(index)];
+    if (slot == value)
+        return;
+    slot = value;
+    modified_ = true;
+    notify(DatasetEvent::FieldChanged);
+}
+
+const std::vector<std::string>* Table::editBuffer() const {
+    return buffer_ ? &*buffer_ : nullptr;
+}
+
+EngineError Table::changeError(const EngineError& e) const {
+    // The table is not looked at again here: it may be what failed.
+    return database().changeError(tableName_, e);
+}
+
+void Table::post() {
+    if (state() != DatasetState::Edit && state() != DatasetState::Insert)
+        return;
+    auto* rowIds = static_cast<RowIdRows*>(rows());
+    const std::vector<std::string>& fields = fieldNames();
+    try {
+        if (state() == DatasetState::Insert) {
+            search::RecordChange change(database().connection(), schema_, std::nullopt);
+            std::string cols, params;
+            for (size_t i = 0; i < fields.size(); ++i) {
+                cols += (i ? ", " : "") + quoteIdentifier(fields[i]);
+                params += (i ? ", ?" : "?") + std::to_string(i + 1);
+            }
+            SqliteStatement ins(database().connection(),
+                                "INSERT INTO " + qualified_ + " (" + cols + ") VALUES (" + params +
+                                    ")",
+                                "Adding a record");
+            for (size_t i = 0; i < fields.size(); ++i)
+                ins.bindTextOrNull(static_cast<int>(i + 1), (*buffer_)[i]);
+            ins.run();
+            const std::int64_t rowId = sqlite3_last_insert_rowid(database().connection().handle());
+            change.commit(rowId);
+            rowIds->append(rowId);
+        } else if (modified_) {
+            search::RecordChange change(database().connection(), schema_, rowIds->rowId(recNo()));
+            std::string sets;
+            for (size_t i = 0; i < fields.size(); ++i)
+                sets +=
+                    (i ? ", " : "") + quoteIdentifier(fields[i]) + " = ?" + std::to_string(i + 1);
+            const int idParam = static_cast<int>(fields.size() + 1);
+            SqliteStatement upd(database().connection(),
+                                "UPDATE " + qualified_ + " SET " + sets + " WHERE rowid = ?" +
+                                    std::to_string(idParam),
+                                "Changing a record");
+            for (size_t i = 0; i < fields.size(); ++i)
+                upd.bindTextOrNull(static_cast<int>(i + 1), (*buffer_)[i]);
+            upd.bind(idParam, rowIds->rowId(recNo()));
+            upd.run();
+            change.commit(rowIds->rowId(recNo()));
+            rowIds->forget(recNo());
+        }
+    } catch (const EngineError& e) {
+        throw changeError(e);
+    }
+    buffer_.reset();
+    modified_ = false;
+    setState(DatasetState::Browse);
+    notify(DatasetEvent::DataChanged);
+}
+
+void Table::cancel() {
+    if (!buffer_)
+        return;
+    const bool inserting = state() == DatasetState::Insert;
+    buffer_.reset();
+    modified_ = false;
+    setState(DatasetState::Browse);
+    if (inserting)
+        setCurrent(recordCount() - 1);
+    notify(DatasetEvent::DataChanged);
+}
+
+void Table::deleteRecord() {
+    requireOpen("delete");
+    if (state() == DatasetState::Insert) {
+        cancel();
+        return;
+    }
+    cancel();
+    if (recordCount() == 0)
+        throw EngineError(ErrorCode::State, name() + ": there is no record to delete");
+    auto* rowIds = static_cast<RowIdRows*>(rows());
+    try {
+        const std::int64_t rowId = rowIds->rowId(recNo());
+        search::RecordChange change(database().connection(), schema_, rowId);
+        SqliteStatement del(database().connection(),
+                            "DELETE FROM " + qualified_ + " WHERE rowid = ?1", "Deleting a record");
+        del.bind(1, rowId);
+        del.run();
+        change.commit(rowId);
+    } catch (const EngineError& e) {
+        throw changeError(e);
+    }
+    rowIds->erase(recNo());
+    setCurrent(recNo());
+    notify(DatasetEvent::DataChanged);
+}
+
+void Table::beforeMove() {
+    post();
+}
+
+void Table::closeRows() {
+    buffer_.reset();
+    modified_ = false;
+    qualified_.clear();
+    schema_.clear();
+}
+
+} // namespace wk::engine

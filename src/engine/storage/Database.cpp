@@ -1,0 +1,179 @@
+#include "engine/storage/Database.h"
+
+#include "engine/EngineError.h"
+#include "engine/search/UnicodeText.h"
+#include "engine/storage/Session.h"
+#include "engine/storage/TableFile.h"
+
+#include <sqlite3.h>
+
+#include <unicode/locid.h>
+#include <unicode/unistr.h>
+
+namespace wk::engine {
+namespace {
+
+void upperFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
+    const int size = sqlite3_value_bytes(argv[0]);
+    std::string out = toUpperUtf8(std::string_view(text ? text : "", static_cast<size_t>(size)));
+    sqlite3_result_text(ctx, out.data(), static_cast<int>(out.size()), SQLITE_TRANSIENT);
+}
+
+void lowerFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
+    const int size = sqlite3_value_bytes(argv[0]);
+    icu::UnicodeString s = icu::UnicodeString::fromUTF8(icu::StringPiece(text ? text : "", size));
+    s.toLower(icu::Locale::getRoot());
+    std::string out;
+    s.toUTF8String(out);
+    sqlite3_result_text(ctx, out.data(), static_cast<int>(out.size()), SQLITE_TRANSIENT);
+}
+
+// While a user's statement is prepared, only reading and calling functions is allowed.
+int readOnlyAuthorizer(void*, int action, const char*, const char*, const char*, const char*) {
+    switch (action) {
+    case SQLITE_SELECT:
+    case SQLITE_READ:
+    case SQLITE_FUNCTION:
+    case SQLITE_RECURSIVE:
+        return SQLITE_OK;
+    default:
+        return SQLITE_DENY;
+    }
+}
+
+// A file name as an SQLite URI, so that attaching a missing file fails instead of creating it.
+std::string fileUri(const std::filesystem::path& file) {
+    std::string out = "file:";
+    for (unsigned char c : file.string()) {
+        if (std::isalnum(c) || c == '/' || c == '.' || c == '-' || c == '_' || c == '~')
+            out += static_cast<char>(c);
+        else {
+            static const char* hex = "0123456789ABCDEF";
+            out += '%';
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        }
+    }
+    return out + "?mode=rw";
+}
+
+} // namespace
+
+Database::Database(std::string alias, std::filesystem::path folder, const Session& session)
+    : alias_(std::move(alias)), folder_(std::move(folder)), session_(session) {
+    std::error_code ec;
+    if (!std::filesystem::is_directory(folder_, ec))
+        throw EngineError(ErrorCode::NotFound, "Folder '" + folder_.string() + "' of alias '" +
+                                                   alias_ + "' does not exist");
+    db_ = std::make_unique<SqliteDb>("", SqliteDb::Mode::Memory);
+    sqlite3* h = db_->handle();
+    sqlite3_db_config(h, SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 0, nullptr);
+    sqlite3_limit(h, SQLITE_LIMIT_ATTACHED, 125);
+    const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
+    sqlite3_create_function(h, "upper", 1, flags, nullptr, upperFunction, nullptr, nullptr);
+    sqlite3_create_function(h, "lower", 1, flags, nullptr, lowerFunction, nullptr, nullptr);
+}
+
+Database::~Database() = default;
+
+const TableHandle& Database::table(const std::string& tableName) {
+    const std::filesystem::path file = tablefile::fileFor(folder_, tableName);
+    const std::string where =
+        "Table '" + tablefile::baseName(tableName) + "' in folder '" + folder_.string() + "'";
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(file, ec))
+        throw EngineError(ErrorCode::NotFound, "Table '" + tablefile::baseName(tableName) +
+                                                   "' not found in folder '" + folder_.string() +
+                                                   "' (alias '" + alias_ + "')");
+    auto it = tables_.find(file.string());
+    if (it == tables_.end()) {
+        // Appended rather than "t" + std::to_string(...), which GCC 12 falsely warns about at -O3.
+        std::string schema = "t";
+        schema += std::to_string(nextSchema_++);
+        SqliteStatement attach(*db_, "ATTACH DATABASE ?1 AS " + quoteIdentifier(schema),
+                               where + " cannot be opened");
+        attach.bindTextOrNull(1, fileUri(file));
+        attach.run();
+        // Room for the pages that searches read again and again (the parts of the search index
+        // and the records they check): 64 MB at most, taken only as pages are read.
+        db_->exec("PRAGMA " + quoteIdentifier(schema) + ".cache_size = -65536",
+                  where + " cannot be opened");
+        TableHandle h{tableName, quoteIdentifier(schema) + ".records", schema, file, {}};
+        it = tables_.emplace(file.string(), Attached{h, {}}).first;
+    }
+    Attached& a = it->second;
+    const std::string schema = a.handle.schema;
+    try {
+        a.handle.fields = tablefile::describe(*db_, schema, tableName, folder_).fields;
+        const std::string hash = tablefile::passwordHash(*db_, schema);
+        if (!hash.empty() && hash != a.verifiedHash) {
+            if (!tablefile::passwordMatches(*db_, schema, session_.passwords()))
+                throw EngineError(ErrorCode::Password, where + " is protected, and session '" +
+                                                           session_.name() +
+                                                           "' does not hold its password");
+            a.verifiedHash = hash;
+        }
+    } catch (const EngineError& e) {
+        // A damaged or foreign file is detached so that a repaired or replaced one is seen
+        // afresh next time. A table that is only locked for a moment stays attached: datasets
+        // that are open on it go on using it.
+        if (e.code() != ErrorCode::Locked && e.code() != ErrorCode::Io) {
+            db_->exec("DETACH DATABASE " + quoteIdentifier(schema), where + " cannot be closed");
+            tables_.erase(it);
+        }
+        throw;
+    }
+    return a.handle;
+}
+
+std::unique_ptr<SqliteStatement> Database::prepareReadOnly(const std::string& sql) {
+    sqlite3_set_authorizer(db_->handle(), readOnlyAuthorizer, nullptr);
+    std::unique_ptr<SqliteStatement> st;
+    try {
+        st = std::make_unique<SqliteStatement>(*db_, sql, "Invalid SQL statement");
+    } catch (const EngineError& e) {
+        sqlite3_set_authorizer(db_->handle(), nullptr, nullptr);
+        std::string msg = e.what();
+        const std::string prefix = "Invalid SQL statement: no such column: ";
+        if (msg.starts_with(prefix))
+            throw EngineError(ErrorCode::NotFound,
+                              "Field '" + msg.substr(prefix.size()) + "' not found");
+        if (msg.ends_with("not authorized"))
+            throw EngineError(ErrorCode::InvalidSql,
+                              "Invalid SQL statement: only reading statements are allowed");
+        throw EngineError(ErrorCode::InvalidSql, msg);
+    }
+    sqlite3_set_authorizer(db_->handle(), nullptr, nullptr);
+    if (!st->readOnly())
+        throw EngineError(ErrorCode::InvalidSql,
+                          "Invalid SQL statement: only reading statements are allowed");
+    return st;
+}
+
+EngineError Database::changeError(const std::string& tableName, const EngineError& cause) const {
+    std::string why = cause.what();
+    if (auto colon = why.find(": "); colon != std::string::npos)
+        why = why.substr(colon + 2);
+    const std::string where =
+        "Table '" + tablefile::baseName(tableName) + "' in folder '" + folder_.string() + "'";
+    switch (cause.code()) {
+    case ErrorCode::Locked:
+        return EngineError(cause.code(), where + " is locked by another program: " + why);
+    case ErrorCode::ReadOnly:
+        return EngineError(cause.code(), where + " is read-only: " + why);
+    default:
+        return EngineError(cause.code(), where + " cannot be changed: " + why);
+    }
+}
+
+} // namespace wk::engine

@@ -1,0 +1,154 @@
+#include "windows/Main.h"
+
+#include "ui/Bevel.h"
+#include "ui/Colors.h"
+#include "ui/DBControls.h"
+#include "ui/DBGrid.h"
+#include "ui/DBNavigator.h"
+#include "ui/DataSource.h"
+#include "ui/Glyphs.h"
+#include "ui/LinkLabel.h"
+#include "ui/UpperCaseEdit.h"
+#include "windows/Forms.h"
+#include "windows/Menu.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QThread>
+
+namespace wk {
+namespace {
+// The labels beside the three edits end six pixels left of them.
+constexpr Qt::Alignment kRightAligned = Qt::AlignRight | Qt::AlignVCenter;
+} // namespace
+
+TFormMain::TFormMain() {
+    setWindowFlag(Qt::WindowMinimizeButtonHint);
+    setWindowTitle(QStringLiteral("Wikabay - PLEASE WAIT..."));
+    setClientSize(442, 490);
+
+    Query1.setName("Query1");
+    Query1.setDatabaseName("Wikabay");
+    Query1.setSessionName("Session1");
+    Query1.addSql("SELECT *");
+    Query1.addSql("FROM Tagalog");
+    DataSource1 = new ui::DataSource(Query1, this);
+
+    DBNavigator1 = new ui::DBNavigator(*DataSource1, this);
+    DBNavigator1->setGeometry(4, 4, 128, 25);
+    Bevel3 = ui::makeBevel(this, {136, 2, 301, 29});
+    Edit1 = new ui::UpperCaseEdit(this);
+    Edit1->setGeometry(140, 6, 213, 21);
+    connect(Edit1, &QLineEdit::returnPressed, this, [this] { guarded([this] { Search(); }); });
+
+    BitBtn1 = new QPushButton(QStringLiteral("&Search"), this);
+    BitBtn1->setGeometry(356, 6, 77, 21);
+    BitBtn1->setToolTip(QStringLiteral("Search for translation records"));
+    BitBtn1->setIcon(ui::searchGlyph());
+    BitBtn1->setIconSize(QSize(16, 16));
+    BitBtn1->setLayoutDirection(Qt::RightToLeft); // the glyph stands right of the text
+    BitBtn1->setFocusPolicy(Qt::ClickFocus);
+    addPlainAccelerator(BitBtn1);
+    connect(BitBtn1, &QPushButton::clicked, this, [this] { guarded([this] { Search(); }); });
+
+    DBGrid1 = new ui::DBGrid(*DataSource1,
+                             {{QStringLiteral("Tagalo"), QStringLiteral("Tagalog"), 200},
+                              {QStringLiteral("English"), QStringLiteral("English"), 200}},
+                             this);
+    DBGrid1->setGeometry(4, 36, 433, 111);
+    DBGrid1->setColor(ui::kLightGrey);
+
+    Bevel1 = ui::makeBevel(this, {4, 152, 433, 93});
+    Label1 = ui::makeLabel(QStringLiteral("Tagalog"), this, {35, 164, 39, 13}, kRightAligned);
+    DBEdit1 = makeEdit("Tagalo", {80, 160, 201, 21}, ui::kPaleYellow);
+    Label2 = ui::makeLabel(QStringLiteral("Active verb"), this, {20, 192, 54, 13}, kRightAligned);
+    DBEdit2 = makeEdit("ActiveVerb", {80, 188, 201, 21}, ui::kPalerYellow);
+    Label3 = ui::makeLabel(QStringLiteral("Passive verb"), this, {13, 220, 61, 13}, kRightAligned);
+    DBEdit3 = makeEdit("PassiveVerb", {80, 216, 201, 21}, ui::kPalerYellow);
+
+    Bevel2 = ui::makeBevel(this, {4, 252, 433, 233});
+    Label4 = ui::makeLabel(QStringLiteral("English"), this, {16, 260, 34, 13});
+    DBMemo2 = makeMemo("English", {12, 276, 205, 89}, ui::kPaleYellow);
+    Label6 = ui::makeLabel(QStringLiteral("L2 Definition"), this, {228, 260, 59, 13});
+    DBMemo1 = makeMemo("L2Definition", {224, 276, 205, 89}, ui::kPalerYellow);
+    Label5 = ui::makeLabel(QStringLiteral("Examples"), this, {16, 372, 45, 13});
+    DBMemo3 = makeMemo("Examples", {12, 388, 205, 89}, ui::kPalerYellow);
+    Label7 = ui::makeLabel(QStringLiteral("Notes"), this, {228, 372, 28, 13});
+    DBMemo4 = makeMemo("Notes", {224, 388, 205, 89}, ui::kPalerYellow);
+
+    // Only the grid and the search edit are reached with Tab.
+    setTabOrder(DBGrid1, Edit1);
+
+    guarded([this] { FormCreate(); });
+}
+
+TFormMain::~TFormMain() {
+    // The controls follow Query1 through DataSource1; they go before the query does.
+    qDeleteAll(findChildren<QWidget*>(Qt::FindDirectChildrenOnly));
+    delete DataSource1;
+}
+
+ui::DBEdit* TFormMain::makeEdit(const char* field, const QRect& geometry, int colour) {
+    auto* e = new ui::DBEdit(*DataSource1, QString::fromLatin1(field), this);
+    e->setGeometry(geometry);
+    e->setReadOnly(true);
+    e->setFocusPolicy(Qt::ClickFocus);
+    ui::setBaseColor(e, colour);
+    return e;
+}
+
+ui::DBMemo* TFormMain::makeMemo(const char* field, const QRect& geometry, int colour) {
+    auto* m = new ui::DBMemo(*DataSource1, QString::fromLatin1(field), this);
+    m->setGeometry(geometry);
+    m->setReadOnly(true);
+    m->setFocusPolicy(Qt::ClickFocus);
+    ui::setBaseColor(m, colour);
+    return m;
+}
+
+void TFormMain::FormCreate() {
+    setPlacement([] { return QPoint(FormMenu->outerWidth() + 40, 20); });
+}
+
+void TFormMain::formActivate() {
+    setBusyCaption();
+    ShowAllRecords();
+}
+
+void TFormMain::ShowAllRecords() {
+    repaint();
+    Query1.close();
+    QThread::msleep(100);
+    Query1.open();
+    Edit1->setFocus();
+    showCount();
+}
+
+void TFormMain::showCount() {
+    setWindowTitle(QStringLiteral("Wikabay - %1 records found").arg(Query1.recordCount()));
+}
+
+QString TFormMain::searchStatement(const QString& t) {
+    QString quoted = t;
+    quoted.replace(u'"', QStringLiteral("\"\""));
+    const QString pattern = QStringLiteral("\"%") + quoted + QStringLiteral("%\"");
+    QString line = QStringLiteral("SELECT * FROM Tagalog WHERE Upper(Tagalo) like ") + pattern;
+    for (const char* field : {"English", "ActiveVerb", "PassiveVerb", "L2Definition", "Examples"})
+        line += QStringLiteral(" OR Upper(") + QString::fromLatin1(field) +
+                QStringLiteral(") like ") + pattern;
+    return line;
+}
+
+void TFormMain::Search() {
+    setBusyCaption();
+    Query1.clearSql();
+    Query1.addSql(searchStatement(Edit1->text()).toStdString());
+    Query1.open();
+    showCount();
+}
+
+void TFormMain::formClose() {
+    Query1.close();
+}
+
+} // namespace wk

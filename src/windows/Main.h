@@ -1,0 +1,77 @@
+#pragma once
+
+#include "engine/sql/Query.h"
+#include "ui/FormBase.h"
+
+#include <QString>
+
+class QFrame;
+class QLabel;
+class QPushButton;
+
+namespace wk {
+
+namespace ui {
+class DataSource;
+class DBGrid;
+class DBNavigator;
+class DBEdit;
+class DBMemo;
+class UpperCaseEdit;
+} // namespace ui
+
+/// The dictionary window: lists the records of `Tagalog`, shows the current record's fields, and
+/// searches six fields at once for the text typed in capitals. Every activation re-runs the
+/// statement that `Query1` holds: the full listing until the first search, the last search after.
+class TFormMain : public ui::FormBase {
+    Q_OBJECT
+public:
+    TFormMain();
+    ~TFormMain() override;
+
+    /// The search statement for text `t`: a case-insensitive substring match of `Tagalo`,
+    /// `English`, `ActiveVerb`, `PassiveVerb`, `L2Definition` and `Examples`. A double quote in
+    /// the text is written twice so that the engine searches for the quote itself; `%` and `_`
+    /// stay wildcards.
+    static QString searchStatement(const QString& t);
+
+    /// Runs the search for the text of `Edit1`.
+    void Search();
+
+    engine::Query Query1;
+    ui::DataSource* DataSource1;
+    ui::DBNavigator* DBNavigator1;
+    QFrame* Bevel3;
+    ui::UpperCaseEdit* Edit1;
+    QPushButton* BitBtn1;
+    ui::DBGrid* DBGrid1;
+    QFrame* Bevel1;
+    QLabel* Label1;
+    ui::DBEdit* DBEdit1;
+    QLabel* Label2;
+    ui::DBEdit* DBEdit2;
+    QLabel* Label3;
+    ui::DBEdit* DBEdit3;
+    QFrame* Bevel2;
+    QLabel* Label4;
+    ui::DBMemo* DBMemo2;
+    QLabel* Label6;
+    ui::DBMemo* DBMemo1;
+    QLabel* Label5;
+    ui::DBMemo* DBMemo3;
+    QLabel* Label7;
+    ui::DBMemo* DBMemo4;
+
+protected:
+    void formActivate() override;
+    void formClose() override;
+
+private:
+    void FormCreate();
+    void ShowAllRecords();
+    void showCount();
+    ui::DBEdit* makeEdit(const char* field, const QRect& geometry, int colour);
+    ui::DBMemo* makeMemo(const char* field, const QRect& geometry, int colour);
+};
+
+} // namespace wk

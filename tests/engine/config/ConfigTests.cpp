@@ -1,0 +1,249 @@
+#include "EngineFixture.h"
+
+#include "engine/config/ConfigApi.h"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <strings.h>
+#include <thread>
+
+namespace wk::engine::test {
+namespace {
+
+constexpr const char* kInit = "\\DRIVERS\\PARADOX\\INIT";
+
+class ConfigApiTest : public EngineTest {
+protected:
+    void TearDown() override {
+        // Leave the engine stopped for the next test whatever happened in this one.
+        while (DbiExit() == DbiOk) {
+        }
+        EngineTest::TearDown();
+    }
+
+    /// Opens the driver node and fetches entries until `name` (letter case ignored).
+    static DbiCursor openAt(const char* name, DbiConfigEntry& entry,
+                            DbiOpenMode mode = DbiOpenMode::ReadWrite) {
+        DbiCursor cur = 0;
+        EXPECT_EQ(DbiOpenConfigList(0, mode, DbiConfigMode::Persistent, kInit, &cur), DbiOk);
+        EXPECT_EQ(DbiMoveToStart(cur), DbiOk);
+        while (DbiFetchNextEntry(cur, DbiLockMode::None, &entry, nullptr) == DbiOk)
+            if (::strcasecmp(entry.nodeName, name) == 0)
+                return cur;
+        ADD_FAILURE() << "no entry " << name;
+        return cur;
+    }
+
+    static std::string storedNetDir() {
+        return ConfigStore().load().get(kInit, "NET DIR").value_or("<missing>");
+    }
+};
+
+TEST_F(ConfigApiTest, SetsNetDirInTheStoredFile) {
+    ASSERT_EQ(DbiInitFn(500, nullptr), DbiOk);
+    DbiConfigEntry entry{};
+    DbiCursor cur = openAt("NET DIR", entry);
+    ASSERT_NE(cur, 0u);
+    std::strcpy(entry.value, "C:\\BdeNetDir");
+    EXPECT_EQ(DbiModifyEntry(cur, &entry, true), DbiOk);
+    EXPECT_EQ(DbiCloseCursor(&cur), DbiOk);
+    EXPECT_EQ(cur, 0u);
+    EXPECT_EQ(DbiExit(), DbiOk);
+
+    EXPECT_EQ(storedNetDir(), "C:\\BdeNetDir");
+    EXPECT_EQ(ConfigStore().load().get(kInit, "BLOCK SIZE"), "4096") << "other entries are kept";
+}
+
+TEST_F(ConfigApiTest, EntryStoredInLowerCaseIsFoundAndKeepsItsSpelling) {
+    writeBytes(ConfigStore().file(), "[\\Drivers\\Paradox\\Init]\nTYPE=FILE\nnet dir=\n");
+    ASSERT_EQ(DbiInitFn(DbiInterfaceVersion, nullptr), DbiOk);
+    DbiConfigEntry entry{};
+    DbiCursor cur = openAt("NET DIR", entry);
+    EXPECT_STREQ(entry.nodeName, "net dir");
+    std::strcpy(entry.value, "D:\\Shared");
+    EXPECT_EQ(DbiModifyEntry(cur, &entry, true), DbiOk);
+    DbiCloseCursor(&cur);
+    DbiExit();
+
+    const ConfigNode* node = ConfigStore().load().findNode(kInit);
+    ASSERT_NE(node, nullptr);
+    ASSERT_EQ(node->entries.size(), 2u);
+    EXPECT_EQ(node->entries[1].name, "net dir");
+    EXPECT_EQ(node->entries[1].value, "D:\\Shared");
+}
+
+TEST_F(ConfigApiTest, FailuresAreCodesNeverCrashes) {
+    DbiConfigEntry entry{};
+    DbiCursor cur = 5, none = 0, bogus = 9999;
+    EXPECT_EQ(DbiCloseCursor(&none), DbiOk);
+    // Not started yet, or started with the wrong version.
+    EXPECT_NE(DbiOpenConfigList(0, DbiOpenMode::ReadOnly, DbiConfigMode::Persistent, kInit, &cur),
+              DbiOk);
+    EXPECT_EQ(cur, 0u);
+    EXPECT_NE(DbiFetchNextEntry(1, DbiLockMode::None, &entry, nullptr), DbiOk);
+    EXPECT_NE(DbiModifyEntry(1, &entry, true), DbiOk);
+    EXPECT_NE(DbiExit(), DbiOk);
+    EXPECT_NE(DbiInitFn(499, nullptr), DbiOk);
+    EXPECT_NE(DbiMoveToStart(1), DbiOk) << "a refused start must not start the engine";
+
+    ASSERT_EQ(DbiInitFn(500, nullptr), DbiOk);
+    cur = 77;
+    EXPECT_NE(DbiOpenConfigList(0, DbiOpenMode::ReadOnly, DbiConfigMode::Persistent,
+                                "\\DRIVERS\\NOSUCH\\INIT", &cur),
+              DbiOk);
+    EXPECT_EQ(cur, 0u) << "a missing node gives no cursor";
+    EXPECT_NE(DbiMoveToStart(bogus), DbiOk);
+    EXPECT_NE(DbiFetchNextEntry(bogus, DbiLockMode::None, &entry, nullptr), DbiOk);
+    EXPECT_NE(DbiModifyEntry(bogus, &entry, true), DbiOk);
+    EXPECT_NE(DbiCloseCursor(&bogus), DbiOk);
+
+    // A cursor left open when the engine stops is gone afterwards.
+    ASSERT_EQ(DbiOpenConfigList(0, DbiOpenMode::ReadOnly, DbiConfigMode::Persistent, kInit, &cur),
+              DbiOk);
+    EXPECT_EQ(DbiExit(), DbiOk);
+    EXPECT_NE(DbiFetchNextEntry(cur, DbiLockMode::None, &entry, nullptr), DbiOk);
+    EXPECT_NE(DbiCloseCursor(&cur), DbiOk);
+}
+
+TEST_F(ConfigApiTest, ModifyNeedsAFetchedEntryAWritableCursorAndATerminatedValue) {
+    ASSERT_EQ(DbiInitFn(500, nullptr), DbiOk);
+    DbiConfigEntry entry{};
+    DbiCursor cur = 0;
+    ASSERT_EQ(
+        DbiOpenConfigList(0, DbiOpenMode::ReadWrite, DbiConfigMode::Persistent, "\\DRIVERS", &cur),
+        DbiOk);
+    std::strcpy(entry.value, "C:\\Never");
+    EXPECT_NE(DbiModifyEntry(cur, &entry, true), DbiOk) << "nothing fetched yet";
+    ASSERT_EQ(DbiFetchNextEntry(cur, DbiLockMode::None, &entry, nullptr), DbiOk);
+    EXPECT_TRUE(entry.hasSubnodes);
+    std::strcpy(entry.value, "C:\\Never");
+    EXPECT_NE(DbiModifyEntry(cur, &entry, true), DbiOk) << "a node has no value";
+    EXPECT_EQ(DbiFetchNextEntry(cur, DbiLockMode::None, &entry, nullptr), DbiErrEndOfList);
+    EXPECT_NE(DbiModifyEntry(cur, &entry, true), DbiOk) << "fetched past the end";
+    DbiCloseCursor(&cur);
+
+    cur = openAt("NET DIR", entry, DbiOpenMode::ReadOnly);
+    std::strcpy(entry.value, "C:\\Never");
+    EXPECT_NE(DbiModifyEntry(cur, &entry, true), DbiOk) << "read-only cursor";
+    DbiCloseCursor(&cur);
+
+    cur = openAt("NET DIR", entry);
+    std::memset(entry.value, 'x', sizeof entry.value);
+    EXPECT_NE(DbiModifyEntry(cur, &entry, true), DbiOk) << "value without terminator";
+    std::strcpy(entry.value, "C:\\Bad\nLine");
+    EXPECT_NE(DbiModifyEntry(cur, &entry, true), DbiOk) << "value with a line break";
+    DbiCloseCursor(&cur);
+    EXPECT_EQ(storedNetDir(), "");
+}
+
+TEST_F(ConfigApiTest, ValuesAreLimitedTo127Characters) {
+    ASSERT_EQ(DbiInitFn(500, nullptr), DbiOk);
+    DbiConfigEntry entry{};
+    DbiCursor cur = openAt("NET DIR", entry);
+    const std::string longest(127, 'a');
+    std::strcpy(entry.value, longest.c_str());
+    EXPECT_EQ(DbiModifyEntry(cur, &entry, true), DbiOk);
+    DbiCloseCursor(&cur);
+    EXPECT_EQ(storedNetDir(), longest);
+
+    const std::string tooLong = std::string(127, 'b') + "cdefgh";
+    ConfigStore().update([&](ConfigTree& t) { t.set(kInit, "NET DIR", tooLong); });
+    std::memset(&entry, '#', sizeof entry);
+    cur = openAt("NET DIR", entry);
+    EXPECT_EQ(std::string(entry.value), tooLong.substr(0, 127));
+    EXPECT_EQ(entry.value[127], '\0');
+    DbiCloseCursor(&cur);
+}
+
+class ConfigStoreTest : public EngineTest {
+protected:
+    // Built by appending: GCC 12 warns falsely (-Wrestrict) about entryName(i) at -O3.
+    static std::string entryName(int i) {
+        std::string name = "E";
+        name += std::to_string(i);
+        return name;
+    }
+
+    static void setMany(const std::string& node) {
+        for (int i = 0; i < 15; ++i)
+            ConfigStore().update([&](ConfigTree& t) {
+                t.set("\\TEST\\" + node, entryName(i), node + "-" + std::to_string(i));
+            });
+    }
+
+    static void expectAll(const std::vector<std::string>& nodes) {
+        const ConfigTree tree = ConfigStore().load();
+        for (const std::string& node : nodes)
+            for (int i = 0; i < 15; ++i)
+                EXPECT_EQ(tree.get("\\TEST\\" + node, entryName(i)),
+                          node + "-" + std::to_string(i));
+        EXPECT_EQ(tree.get(kInit, "BLOCK SIZE"), "4096");
+    }
+};
+
+TEST_F(ConfigStoreTest, ConcurrentUpdatesFromProcessesAndThreadsAreAllKept) {
+    std::vector<std::string> nodes;
+    std::vector<pid_t> children;
+    for (int p = 0; p < 4; ++p) {
+        nodes.push_back("Process" + std::to_string(p));
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            try {
+                setMany(nodes.back());
+            } catch (...) {
+                ::_exit(1);
+            }
+            ::_exit(0);
+        }
+        children.push_back(pid);
+    }
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        nodes.push_back("Thread" + std::to_string(t));
+        threads.emplace_back(setMany, nodes.back());
+    }
+    for (std::thread& t : threads)
+        t.join();
+    for (pid_t pid : children) {
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    expectAll(nodes);
+}
+
+TEST_F(ConfigStoreTest, CorruptFileIsReportedWithItsLineAndNeverOverwritten) {
+    const fs::path file = ConfigStore().file();
+    const std::string damaged = "[\\SYSTEM\\INIT]\nVERSION=1.0\n\nthis line is not an entry\n";
+    writeBytes(file, damaged);
+
+    const EngineError e = engineErrorOf([] { ConfigStore().load(); });
+    EXPECT_EQ(e.code(), ErrorCode::Corrupt);
+    EXPECT_NE(std::string(e.what()).find(file.string()), std::string::npos) << e.what();
+    EXPECT_NE(std::string(e.what()).find("line 4"), std::string::npos) << e.what();
+
+    EXPECT_THROW(ConfigStore().update([](ConfigTree& t) { aliases::set(t, "Other", "C:\\Other"); }),
+                 EngineError);
+    EXPECT_EQ(readBytes(file), damaged);
+}
+
+TEST_F(ConfigStoreTest, ControlCharactersAreRefusedAndNothingIsWritten) {
+    const std::string before = readBytes(ConfigStore().file());
+    const std::vector<std::string> refused = {"two\nlines", "carriage\rreturn", "tab\t",
+                                              std::string("nul\0x", 5), "bell\x07"};
+    for (const std::string& bad : refused) {
+        const EngineError e = engineErrorOf(
+            [&] { ConfigStore().update([&](ConfigTree& t) { t.set(kInit, "NET DIR", bad); }); });
+        EXPECT_EQ(e.code(), ErrorCode::InvalidArgument);
+    }
+    EXPECT_EQ(readBytes(ConfigStore().file()), before);
+    // What can be stored comes back unchanged, blanks and '=' included.
+    ConfigStore().update([](ConfigTree& t) { t.set(kInit, "NET DIR", " a=b [c] # "); });
+    EXPECT_EQ(ConfigStore().load().get(kInit, "net dir"), " a=b [c] # ");
+}
+
+} // namespace
+} // namespace wk::engine::test

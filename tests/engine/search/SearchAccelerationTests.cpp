@@ -1,0 +1,490 @@
+// The search index must never change a result: every search answered through it is compared,
+// record by record, with the same statement run as written (the index switched off).
+
+#include "EngineFixture.h"
+
+#include "engine/search/IndexedSearch.h"
+#include "engine/search/PostingBlock.h"
+#include "engine/search/SearchGrams.h"
+#include "engine/search/UnicodeText.h"
+#include "engine/sql/LocalSql.h"
+#include "engine/sql/Query.h"
+#include "engine/sql/Table.h"
+#include "engine/storage/Database.h"
+#include "engine/storage/Session.h"
+#include "engine/storage/Sqlite.h"
+
+#include <sqlite3.h>
+#include <unicode/locid.h>
+#include <unicode/unistr.h>
+
+#include <random>
+
+namespace wk::engine::test {
+namespace {
+
+const std::vector<std::string> kFields = {"Tagalo",       "English",  "ActiveVerb", "PassiveVerb",
+                                          "L2Definition", "Examples", "Notes"};
+constexpr const char* kSearched[] = {"English", "ActiveVerb", "PassiveVerb", "L2Definition",
+                                     "Examples"};
+
+// Words of the made-up entries: plain, accented, with letters whose capitals differ in length
+// (ß, ﬁ, ŉ), Greek, Turkish dotless and dotted i, a combining accent, an em dash, a character
+// beyond U+FFFF, the characters that mean something in a pattern or a statement, a NUL character
+// (like reads no further) and a byte that is not UTF-8.
+const std::vector<std::string> kWords = {
+    "ang",        "ng",         "bahay",   "Bahay",  "maganda", "araw",
+    "gabi",       "kaibigan",   "tubig",   "niño",   "PIÑA",    "bayán",
+    "Malacañang", "straße",     "ﬁesta",   "ŉ",      "σοφία",   "ΣΟΦΌΣ",
+    "ıi",         "İstanbul",   "e\u0301", "—",      "😀ok",     "50%",
+    "a_b",        "\"quoted\"", "it's",    "ANG_GA", "100%%",   "sun",
+    "SUN",        "day",        "ß",       "x",      "Q",       std::string("nul\0ang", 7),
+    "ba\xFFy"};
+
+// The statement the dictionary window builds for a search text (its edit gives capitals).
+std::string windowStatement(const std::string& text) {
+    std::string quoted;
+    for (char c : text)
+        quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+    const std::string pattern = "\"%" + quoted + "%\"";
+    std::string line = "SELECT * FROM Tagalog WHERE Upper(Tagalo) like " + pattern;
+    for (const char* field : kSearched)
+        line += std::string(" OR Upper(") + field + ") like " + pattern;
+    return line;
+}
+
+// Character boundaries of UTF-8 text.
+std::vector<size_t> boundaries(const std::string& s) {
+    std::vector<size_t> b;
+    for (size_t i = 0; i <= s.size(); ++i)
+        if (i == s.size() || (static_cast<unsigned char>(s[i]) & 0xC0) != 0x80)
+            b.push_back(i);
+    return b;
+}
+
+Rows madeUpEntries(size_t count, unsigned seed) {
+    std::mt19937 rng(seed);
+    auto pick = [&] { return kWords[rng() % kWords.size()]; };
+    Rows rows;
+    for (size_t r = 0; r < count; ++r) {
+        std::vector<std::string> row;
+        for (size_t f = 0; f < kFields.size(); ++f) {
+            std::string value;
+            const unsigned words = rng() % 4 == 0 ? 0 : 1 + rng() % (f >= 4 ? 8 : 2);
+            for (unsigned w = 0; w < words; ++w) {
+                if (w)
+                    value += ' ';
+                value += pick();
+            }
+            row.push_back(value);
+        }
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+class SearchAccelerationTest : public EngineTest {
+protected:
+    void SetUp() override {
+        EngineTest::SetUp();
+        entries_ = madeUpEntries(1500, 17);
+        makeTable("Tagalog", kFields, entries_);
+    }
+
+    Database& db() { return session_.database(kAlias); }
+
+    /// Every field of every record the statement gives, with the index used or not.
+    Rows run(const std::string& statement, bool indexed) {
+        db().setSearchIndexEnabled(indexed);
+        Query q;
+        q.setSessionName("Test");
+        q.setDatabaseName(kAlias);
+        q.addSql(statement);
+        q.open();
+        Rows out;
+        for (long long r = 0; r < q.recordCount(); ++r) {
+            std::vector<std::string> row;
+            for (int f = 0; f < static_cast<int>(q.fieldNames().size()); ++f)
+                row.push_back(q.valueAt(r, f));
+            out.push_back(row);
+        }
+        db().setSearchIndexEnabled(true);
+        return out;
+    }
+
+    /// Whether the index answers the statement by itself (no statement run as written).
+    bool indexAnswers(const std::string& statement) {
+        const TranslatedSelect sel = translateSelect(
+            statement, [&](const std::string& t) { return db().table(t).qualified; });
+        return indexedRowIds(db(), db().table("Tagalog"), sel).has_value();
+    }
+
+    void expectSameResult(const std::string& statement) {
+        const Rows plain = run(statement, false);
+        const Rows indexed = run(statement, true);
+        ASSERT_EQ(indexed.size(), plain.size()) << statement;
+        for (size_t r = 0; r < plain.size(); ++r)
+            ASSERT_EQ(indexed[r], plain[r]) << statement << " (record " << r << ")";
+    }
+
+    Session session_{"Test"};
+    Rows entries_;
+};
+
+TEST_F(SearchAccelerationTest, WindowSearchGivesTheSameRecordsAsTheStatementRunAsWritten) {
+    std::mt19937 rng(2024);
+    std::vector<std::string> texts = {
+        "", "A", "Ñ", "ñ", "%", "_", "__", "%%", "SS", "ẞ", "FI", "Σ", "'", "\"", "\"\"", "QQQQZ",
+        "ANG", "NG", "—", "NIÑO", "İ", "I", "ʼN", "E\u0301", "😀", "50%", "A_B", "_NG", "ANG_",
+        "A%G", "%ANG", "ang", "Bahay", std::string(1200, 'A'),
+        // One character left open between two pieces, ASCII or
+        // not on either side or in the middle.
+        "A_A", "N_O", "I_A", "G_B", "S_N", " _A", "NI_O", "BA_AY", "BAH_Y", "Ñ_A", "A_Ñ", "PI_A",
+        "A_A_A", "G_B%Y", "STRA_E", "Σ_Φ"};
+    // Random pieces of the entries, mostly in capitals as the window's edit gives them, some with a
+    // wildcard or a quote put in.
+    while (texts.size() < 320) {
+        const std::string& value = entries_[rng() % entries_.size()][rng() % 6];
+        if (value.empty())
+            continue;
+        const std::vector<size_t> b = boundaries(value);
+        const size_t from = rng() % (b.size() - 1);
+        const size_t to = std::min(b.size() - 1, from + 1 + rng() % 7);
+        std::string text = value.substr(b[from], b[to] - b[from]);
+        if (rng() % 5)
+            text = toUpperUtf8(text);
+        const std::vector<size_t> at = boundaries(text);
+        const size_t cut = at[rng() % at.size()];
+        switch (rng() % 8) {
+        case 0:
+            text.insert(cut, "_");
+            break;
+        case 1:
+            text.insert(cut, "%");
+            break;
+        case 2:
+            text.insert(cut, "\"");
+            break;
+        default:
+            break;
+        }
+        if (text.find('\0') == std::string::npos) // a statement ends at a NUL character
+            texts.push_back(text);
+    }
+    for (const std::string& text : texts) {
+        expectSameResult(windowStatement(text));
+        // Only a pattern that is very long or not UTF-8 is left to SQLite.
+        const bool usable = text.size() < 900 && search::validUtf8(text);
+        EXPECT_EQ(indexAnswers(windowStatement(text)), usable) << text;
+    }
+}
+
+TEST_F(SearchAccelerationTest, OtherShapesOfConditionAreAnsweredAlikeOrLeftToSqlite) {
+    const std::vector<std::pair<std::string, bool>> statements = {
+        {"SELECT * FROM Tagalog", true},
+        {"select Tagalo, English from Tagalog where upper(English) LIKE 'SUN%'", true},
+        {"SELECT * FROM Tagalog WHERE Upper([Examples]) like \"%ANG%\" OR Upper(Tagalo) like "
+         "'%ñ%'",
+         true},
+        {"SELECT * FROM Tagalog WHERE Upper(Notes) like \"%BAHAY%\" OR Upper(English) like "
+         "\"_A%\"",
+         true},
+        {"SELECT * FROM Tagalog WHERE Upper(Notes) like \"\"", true},
+        // Terms the index settles beside terms with candidates to check, many or few.
+        {"SELECT * FROM Tagalog WHERE Upper(English) like '%SUN%' OR Upper(Examples) like '%A_%'",
+         true},
+        {"SELECT * FROM Tagalog WHERE Upper(Tagalo) like '%Q%' OR Upper(Notes) like '%STRASSE%'",
+         true},
+        {"SELECT * FROM Tagalog WHERE Upper(English) like \"%SUN%\" ORDER BY Tagalo", false},
+        {"SELECT * FROM Tagalog WHERE Upper(English) like \"%SUN%\" AND Tagalo = 'ang'", false},
+        {"SELECT * FROM Tagalog WHERE English like \"%SUN%\"", false},
+        {"SELECT * FROM Tagalog WHERE Lower(English) like \"%sun%\"", false},
+        {"SELECT * FROM Tagalog WHERE Upper(English) like \"%SUN%\" ESCAPE '!'", false},
+        {"SELECT * FROM Tagalog T WHERE Upper(T.English) like \"%SUN%\"", false},
+    };
+    for (const auto& [statement, answered] : statements) {
+        expectSameResult(statement);
+        EXPECT_EQ(indexAnswers(statement), answered) << statement;
+    }
+    // A field the table lacks fails as it always has.
+    const EngineError e = engineErrorOf(
+        [&] { run("SELECT * FROM Tagalog WHERE Upper(Kahulugan) like \"%A%\"", true); });
+    EXPECT_EQ(e.code(), ErrorCode::NotFound);
+}
+
+TEST_F(SearchAccelerationTest, ChangesThroughATableKeepTheIndexInStep) {
+    Table t;
+    t.setName("Table1");
+    t.setSessionName("Test");
+    t.setDatabaseName(kAlias);
+    t.setTableName("Tagalog");
+    t.open();
+    t.moveTo(10);
+    t.setFieldText("English", "zebra crossing");
+    t.setFieldText("Examples", "");
+    t.post();
+    t.append();
+    t.setFieldText("Tagalo", "bagong salita");
+    t.setFieldText("L2Definition", "Isang ZEBRA na ñ");
+    t.post();
+    t.moveTo(20);
+    t.deleteRecord();
+    t.moveTo(0);
+    t.edit();
+    t.setFieldText("Tagalo", "");
+    t.post();
+    for (const char* text : {"ZEBRA", "ZEB", "SALITA", "Ñ", "", "A", "BAHAY", "ANG", "CROSS_NG"}) {
+        expectSameResult(windowStatement(text));
+        EXPECT_TRUE(indexAnswers(windowStatement(text))) << text;
+    }
+    EXPECT_EQ(run(windowStatement("ZEBRA"), true).size(), 2u);
+    EXPECT_EQ(run("SELECT * FROM Tagalog", true).size(), entries_.size());
+}
+
+TEST_F(SearchAccelerationTest, FailedChangeLeavesRecordsAndIndexAsTheyWere) {
+    Table t;
+    t.setSessionName("Test");
+    t.setDatabaseName(kAlias);
+    t.setTableName("Tagalog");
+    t.open();
+    {
+        // Another program holds the file for writing.
+        SqliteDb other((tables() / "Tagalog.db").string(), SqliteDb::Mode::ReadWrite);
+        other.exec("BEGIN IMMEDIATE", "locking");
+        t.setFieldText("English", "unicorn");
+        EXPECT_EQ(engineErrorOf([&] { t.post(); }).code(), ErrorCode::Locked);
+        t.cancel();
+        other.exec("COMMIT", "unlocking");
+    }
+    EXPECT_TRUE(run(windowStatement("UNICORN"), true).empty());
+    EXPECT_TRUE(indexAnswers(windowStatement("UNICORN")));
+    expectSameResult(windowStatement(toUpperUtf8(entries_[0][1])));
+}
+
+TEST_F(SearchAccelerationTest, ChangeByAnotherProgramRetiresTheIndex) {
+    {
+        SqliteDb other((tables() / "Tagalog.db").string(), SqliteDb::Mode::ReadWrite);
+        other.exec("UPDATE records SET English = 'walrus' WHERE rowid = 5", "changing");
+    }
+    EXPECT_FALSE(indexAnswers(windowStatement("WALRUS")));
+    EXPECT_EQ(run(windowStatement("WALRUS"), true).size(), 1u);
+    // The engine's own later changes do not bring a retired index back.
+    Table t;
+    t.setSessionName("Test");
+    t.setDatabaseName(kAlias);
+    t.setTableName("Tagalog");
+    t.open();
+    t.setFieldText("English", "narwhal");
+    t.post();
+    EXPECT_FALSE(indexAnswers(windowStatement("NARWHAL")));
+    EXPECT_EQ(run(windowStatement("NARWHAL"), true).size(), 1u);
+}
+
+TEST_F(SearchAccelerationTest, TableFileWithoutIndexIsSearchedAndChangedAsBefore) {
+    {
+        SqliteDb file((tables() / "Tagalog.db").string(), SqliteDb::Mode::ReadWrite);
+        file.exec("DROP TABLE wk_search_postings; DROP TABLE wk_search_blocks;"
+                  "DROP TRIGGER wk_search_retire_INSERT; DROP TRIGGER wk_search_retire_UPDATE;"
+                  "DROP TRIGGER wk_search_retire_DELETE;"
+                  "DELETE FROM wk_table_info WHERE key = 'search_index'",
+                  "making an older file");
+    }
+    EXPECT_FALSE(indexAnswers(windowStatement("ANG")));
+    Table t;
+    t.setSessionName("Test");
+    t.setDatabaseName(kAlias);
+    t.setTableName("Tagalog");
+    t.open();
+    t.setFieldText("English", "walrus");
+    t.post();
+    t.deleteRecord();
+    EXPECT_EQ(run(windowStatement("ANG"), true), run(windowStatement("ANG"), false));
+    EXPECT_EQ(run("SELECT * FROM Tagalog", true).size(), entries_.size() - 1);
+}
+
+TEST_F(SearchAccelerationTest, QueryTakesItsRecordsFromTheIndexAndADamagedIndexFromTheTable) {
+    // Take "BAH" out of the index behind its back: the query follows the index, which shows that
+    // the index answers the window's search.
+    const Rows before = run(windowStatement("BAH"), true);
+    ASSERT_FALSE(before.empty());
+    {
+        SqliteDb file((tables() / "Tagalog.db").string(), SqliteDb::Mode::ReadWrite);
+        const std::int64_t bah = search::gramOf("BAH");
+        file.exec("DELETE FROM wk_search_postings WHERE key & 4294967295 = " + std::to_string(bah),
+                  "thinning the index");
+    }
+    EXPECT_TRUE(run(windowStatement("BAH"), true).empty());
+    EXPECT_EQ(run(windowStatement("BAH"), false), before);
+    {
+        SqliteDb file((tables() / "Tagalog.db").string(), SqliteDb::Mode::ReadWrite);
+        file.exec("UPDATE wk_search_postings SET rows = x'00' WHERE key & 4294967295 = " +
+                      std::to_string(search::gramOf("ANG")),
+                  "damaging the index");
+    }
+    EXPECT_FALSE(indexAnswers(windowStatement("ANG")));
+    expectSameResult(windowStatement("ANG"));
+}
+
+TEST_F(SearchAccelerationTest, RecordsBeyondTheFirstBlockAreFound) {
+    Rows rows(search::kBlockRows + 40, std::vector<std::string>{"x", "y", "", "", "", "", ""});
+    rows[search::kBlockRows - 2][0] = "last of the first";
+    rows[search::kBlockRows - 1][0] = "lastt of the first";
+    rows[search::kBlockRows + 5][1] = "in the second ñ";
+    makeTable("Tagalog", kFields, rows);
+    for (const char* text : {"LAST", "LAS", "T_F", "SECOND", "Ñ", "X", "", "%"}) {
+        expectSameResult(windowStatement(text));
+        EXPECT_TRUE(indexAnswers(windowStatement(text))) << text;
+    }
+    EXPECT_EQ(run(windowStatement("LAST"), true).size(), 2u);
+    // Records the index settles beside a few candidates to check.
+    const std::string mixed =
+        "SELECT * FROM Tagalog WHERE Upper(Tagalo) like '%LAS%' OR Upper(English) like '%SECOND%'";
+    expectSameResult(mixed);
+    EXPECT_EQ(run(mixed, true).size(), 3u);
+}
+
+TEST(SearchGrams, LikeMatchingAgreesWithSqlite) {
+    // valueMatches(pattern, value) stands for `Upper(value) like pattern`.
+    SqliteDb db("", SqliteDb::Mode::Memory);
+    SqliteStatement like(db, "SELECT ?1 LIKE ?2", "like");
+    std::mt19937 rng(5);
+    const std::vector<std::string> pieces = {
+        "A", "a", "b", "Ñ", "ñ", "%", "_", "—", "😀", "ß", "SS", "ab", std::string(1, '\0')};
+    auto make = [&](size_t most) {
+        std::string s;
+        for (size_t n = rng() % (most + 1); n > 0; --n)
+            s += pieces[rng() % pieces.size()];
+        return s;
+    };
+    auto bind = [&](int index, const std::string& text) {
+        sqlite3_bind_text(like.handle(), index, text.data(), static_cast<int>(text.size()),
+                          SQLITE_TRANSIENT);
+    };
+    for (int i = 0; i < 20000; ++i) {
+        const std::string pattern = make(5), value = make(7);
+        const search::PatternPlan plan = search::planPattern(pattern);
+        if (!plan.usable)
+            continue; // a NUL in the pattern
+        like.reset();
+        bind(1, toUpperUtf8(value));
+        bind(2, pattern);
+        ASSERT_TRUE(like.step());
+        ASSERT_EQ(search::valueMatches(plan, value), like.columnInt(0) == 1)
+            << "Upper('" << value << "') like '" << pattern << "'";
+    }
+}
+
+TEST(SearchGrams, LikeMatchingSkipsAheadToWhatFollowsAPercentSign) {
+    // Long values in which what follows a `%` occurs often, in either case, or shares its first
+    // byte with other characters (Ñ, Á and É all start with 0xC3), so that the matcher must look
+    // past many near matches after each `%`.
+    SqliteDb db("", SqliteDb::Mode::Memory);
+    SqliteStatement like(db, "SELECT ?1 LIKE ?2", "like");
+    std::mt19937 rng(11);
+    const std::vector<std::string> valuePieces = {"a", "A", "b", "B", "n",  " ", "ñ",
+                                                  "Ñ", "á", "É", "—", "ab", "Ab"};
+    const std::vector<std::string> patternPieces = {"A", "a", "B", "Ñ", "ñ",
+                                                    "Á", "_", "%", "%", "%"};
+    auto make = [&](const std::vector<std::string>& pieces, size_t least, size_t most) {
+        std::string s;
+        for (size_t n = least + rng() % (most - least + 1); n > 0; --n)
+            s += pieces[rng() % pieces.size()];
+        return s;
+    };
+    auto bind = [&](int index, const std::string& text) {
+        sqlite3_bind_text(like.handle(), index, text.data(), static_cast<int>(text.size()),
+                          SQLITE_TRANSIENT);
+    };
+    size_t matched = 0;
+    for (int i = 0; i < 20000; ++i) {
+        const std::string pattern = make(patternPieces, 1, 6);
+        const std::string value = make(valuePieces, 0, 40);
+        const search::PatternPlan plan = search::planPattern(pattern);
+        ASSERT_TRUE(plan.usable);
+        like.reset();
+        bind(1, toUpperUtf8(value));
+        bind(2, pattern);
+        ASSERT_TRUE(like.step());
+        const bool expected = like.columnInt(0) == 1;
+        matched += expected;
+        ASSERT_EQ(search::valueMatches(plan, value), expected)
+            << "Upper('" << value << "') like '" << pattern << "'";
+        ASSERT_EQ(search::likeMatches(plan.folded, toUpperUtf8(value)), expected)
+            << "'" << toUpperUtf8(value) << "' like '" << pattern << "'";
+    }
+    // Both answers are well represented.
+    EXPECT_GT(matched, 2000u);
+    EXPECT_LT(matched, 18000u);
+}
+
+TEST(SearchGrams, FastUpperCaseMatchesIcuForEveryCharacter) {
+    auto icuUpper = [](const std::string& text) {
+        icu::UnicodeString s = icu::UnicodeString::fromUTF8(text);
+        s.toUpper(icu::Locale::getRoot());
+        std::string out;
+        s.toUTF8String(out);
+        return out;
+    };
+    for (UChar32 c = 1; c < 0x110000; ++c) {
+        if (c >= 0xD800 && c <= 0xDFFF)
+            continue;
+        std::string ch;
+        icu::UnicodeString(c).toUTF8String(ch);
+        for (const std::string& text : {ch, "a" + ch + "\xCE\xA3" + ch + "s"})
+            ASSERT_EQ(toUpperUtf8(text), icuUpper(text)) << "U+" << std::hex << c;
+    }
+    for (const char* text : {"\xFF", "ab\xC3", "\xED\xA0\x80x", "\xE0\x80\x80", "n\xC3\xB1\xFE"})
+        EXPECT_EQ(toUpperUtf8(text), icuUpper(text));
+}
+
+TEST(SearchGrams, OnlyShortRunsBetweenPercentSignsAreSettledByTheIndexAlone) {
+    using search::planPattern;
+    for (const char* exact : {"%ANG%", "%a%", "%%Ñ%%", "%", "%%"})
+        EXPECT_TRUE(planPattern(exact).exact) << exact;
+    for (const char* checked : {"%ANGA%", "%NIÑO%", "ANG%", "%ANG", "%A_G%", "%A%G%", "", "_"})
+        EXPECT_FALSE(planPattern(checked).exact) << checked;
+    EXPECT_FALSE(planPattern("%\xFF%").usable);
+    EXPECT_FALSE(planPattern(std::string("%A\0B%", 5)).usable);
+    EXPECT_EQ(planPattern("%ang%").grams, std::vector<search::Gram>{search::gramOf("ANG")});
+}
+
+TEST(PostingBlock, StoredSetsRoundTripAndKeepTheirShorterForm) {
+    using namespace search;
+    std::mt19937 rng(9);
+    for (size_t size : {size_t{1}, size_t{50}, size_t{1500}, size_t{9000}, size_t{16384}}) {
+        std::vector<std::uint16_t> set;
+        for (unsigned p = 0; p < kBlockRows; ++p)
+            if (rng() % static_cast<unsigned>(kBlockRows) < size)
+                set.push_back(static_cast<std::uint16_t>(p));
+        const std::string stored = encodePositions(set);
+        EXPECT_LE(stored.size(), BlockBits::kBytes);
+        std::vector<std::uint16_t> back;
+        ASSERT_TRUE(decodePositions(stored, back));
+        EXPECT_EQ(back, set);
+        BlockBits bits;
+        ASSERT_TRUE(decodePositions(stored, bits));
+        EXPECT_EQ(bits.count(), set.size());
+    }
+    // Growing one position at a time turns a list into a bitmap, and shrinking turns it back.
+    std::string stored;
+    for (unsigned p = 0; p < kBlockRows; p += 2)
+        ASSERT_TRUE(changePosition(stored, static_cast<std::uint16_t>(p), true));
+    EXPECT_EQ(stored.size(), BlockBits::kBytes);
+    for (unsigned p = 0; p < kBlockRows; p += 2)
+        ASSERT_TRUE(changePosition(stored, static_cast<std::uint16_t>(p), p < 40));
+    std::vector<std::uint16_t> left;
+    ASSERT_TRUE(decodePositions(stored, left));
+    EXPECT_EQ(left.size(), 20u);
+    EXPECT_LT(stored.size(), 40u);
+    // Damaged bytes are refused, never read past.
+    std::vector<std::uint16_t> out;
+    for (const std::string& bad :
+         {std::string("\x80"), std::string("\x01\x00", 2), std::string("\xFF\xFF\x7F"),
+          std::string(BlockBits::kBytes + 1, 'x')})
+        EXPECT_FALSE(decodePositions(bad, out));
+    std::string damaged = "\x80";
+    EXPECT_FALSE(changePosition(damaged, 3, true));
+}
+
+} // namespace
+} // namespace wk::engine::test

@@ -1,0 +1,238 @@
+#include "EngineFixture.h"
+
+#include "engine/sql/Query.h"
+#include "engine/sql/Table.h"
+#include "engine/storage/Session.h"
+
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <random>
+#include <stdexcept>
+
+namespace wk::engine::test {
+namespace {
+
+const std::vector<std::string> kFields = {"Tagalo", "English", "Notes"};
+
+class TableFileTest : public EngineTest {
+protected:
+    static void openTable(Table& t, const std::string& name) {
+        t.setName("Table1");
+        t.setSessionName("Test");
+        t.setDatabaseName(kAlias);
+        t.setTableName(name);
+        t.open();
+    }
+
+    static void prepare(Query& q, const std::string& sql) {
+        q.setSessionName("Test");
+        q.setDatabaseName(kAlias);
+        q.addSql(sql);
+    }
+
+    /// The one value of `sql` run on a table file by a plain SQLite connection.
+    static std::string rawValue(const fs::path& file, const std::string& sql) {
+        sqlite3* db = nullptr;
+        std::string out = "<no row>";
+        EXPECT_EQ(sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+        auto keep = [](void* to, int, char** values, char**) {
+            *static_cast<std::string*>(to) = values[0] ? values[0] : "<null>";
+            return 0;
+        };
+        EXPECT_EQ(sqlite3_exec(db, sql.c_str(), keep, &out, nullptr), SQLITE_OK);
+        sqlite3_close(db);
+        return out;
+    }
+
+    Session session_{"Test"};
+};
+
+TEST_F(TableFileTest, ProtectedTableOpensOnlyWithItsPassword) {
+    makeTable("Tagalog", kFields, {{"araw", "sun", ""}}, "lihim");
+    Table t;
+    const EngineError e = engineErrorOf([&] { openTable(t, "Tagalog"); });
+    EXPECT_EQ(e.code(), ErrorCode::Password);
+    EXPECT_TRUE(mentions(e, "Tagalog")) << e.what();
+    EXPECT_FALSE(t.active());
+
+    Query q;
+    prepare(q, "SELECT * FROM Tagalog");
+    EXPECT_THROW(q.open(), EngineError);
+    session_.addPassword("wrong");
+    EXPECT_THROW(q.open(), EngineError);
+    session_.addPassword("lihim");
+    q.open();
+    EXPECT_EQ(q.fieldAsText("English"), "sun");
+    openTable(t, "Tagalog");
+    EXPECT_EQ(t.recordCount(), 1);
+
+    // Replacing it needs the password too.
+    EXPECT_THROW(makeTable("Tagalog", kFields, {}), EngineError);
+    EXPECT_THROW(makeTable("Tagalog", kFields, {}, "guess"), EngineError);
+    EXPECT_EQ(rawValue(tables() / "Tagalog.db", "SELECT count(*) FROM records"), "1");
+}
+
+TEST_F(TableFileTest, TablesOpenedSideBySideKeepTheirOwnFields) {
+    makeTable("Tagalog", kFields, {{"araw", "sun", ""}});
+    makeTable("Expressions1", {"English", "Tagalog", "Group"}, {{"Hello", "Kumusta", "General"}});
+    Query q;
+    prepare(q, "SELECT * FROM Tagalog");
+    q.open();
+    Table t;
+    t.setFilter("Group='General'");
+    t.setFiltered(true);
+    openTable(t, "Expressions1.db");
+    EXPECT_EQ(t.fieldNames(), (std::vector<std::string>{"English", "Tagalog", "Group"}));
+    EXPECT_EQ(t.fieldAsText("Tagalog"), "Kumusta");
+    EXPECT_EQ(q.fieldAsText("English"), "sun");
+}
+
+TEST_F(TableFileTest, MissingTableIsNamed) {
+    Table t;
+    const EngineError e = engineErrorOf([&] { openTable(t, "Nowhere"); });
+    EXPECT_EQ(e.code(), ErrorCode::NotFound);
+    EXPECT_TRUE(mentions(e, "Nowhere")) << e.what();
+    EXPECT_TRUE(mentions(e, tables().string())) << e.what();
+    EXPECT_FALSE(fs::exists(tables() / "Nowhere.db"));
+}
+
+class DamagedTableTest : public TableFileTest {
+protected:
+    /// Opening `Bad` as a table and through a query fails naming it and leaves the file as it was.
+    void expectRefused() {
+        const fs::path file = tables() / "Bad.db";
+        const std::string before = readBytes(file);
+        Table t;
+        Query q;
+        prepare(q, "SELECT * FROM Bad");
+        for (const EngineError& e :
+             {engineErrorOf([&] { openTable(t, "Bad"); }), engineErrorOf([&] { q.open(); })}) {
+            EXPECT_TRUE(mentions(e, "'Bad'")) << e.what();
+            EXPECT_TRUE(mentions(e, tables().string())) << e.what();
+        }
+        EXPECT_FALSE(t.active() || q.active());
+        EXPECT_EQ(readBytes(file), before);
+    }
+};
+
+TEST_F(DamagedTableTest, RandomBytes) {
+    std::mt19937 gen(42);
+    std::string bytes(8192, '\0');
+    for (char& c : bytes)
+        c = static_cast<char>(gen());
+    writeBytes(tables() / "Bad.db", bytes);
+    expectRefused();
+    EXPECT_THROW(makeTable("Bad", kFields, {{"a", "b", "c"}}), EngineError);
+    EXPECT_EQ(readBytes(tables() / "Bad.db"), bytes) << "a replace must not overwrite it";
+}
+
+TEST_F(DamagedTableTest, EmptyFile) {
+    writeBytes(tables() / "Bad.db", "");
+    expectRefused();
+}
+
+TEST_F(DamagedTableTest, TruncatedTableFile) {
+    Rows rows;
+    for (int i = 0; i < 3000; ++i)
+        rows.push_back({"salita " + std::to_string(i), "word " + std::to_string(i), ""});
+    makeTable("Bad", kFields, rows);
+    const std::string whole = readBytes(tables() / "Bad.db");
+    writeBytes(tables() / "Bad.db", whole.substr(0, whole.size() / 2));
+    expectRefused();
+    writeBytes(tables() / "Bad.db", whole.substr(0, 60));
+    expectRefused();
+}
+
+TEST_F(DamagedTableTest, PlainSqliteFileNotOfOurs) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open((tables() / "Bad.db").c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db, "CREATE TABLE records (Tagalo TEXT); INSERT INTO records VALUES (1)",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+    expectRefused();
+    const std::string before = readBytes(tables() / "Bad.db");
+    EXPECT_THROW(makeTable("Bad", kFields, {{"a", "b", "c"}}), EngineError);
+    EXPECT_EQ(readBytes(tables() / "Bad.db"), before) << "a replace must not overwrite it";
+}
+
+TEST_F(TableFileTest, FailedReplaceLeavesTheOldTableWhole) {
+    makeTable("Tagalog", kFields, {{"araw", "sun", ""}, {"buwan", "moon", ""}});
+    const std::string before = readBytes(tables() / "Tagalog.db");
+    int given = 0;
+    auto breaksOff = [&](std::vector<std::string>& row) {
+        if (++given > 2)
+            throw std::runtime_error("the source broke off");
+        row = {"new " + std::to_string(given)};
+        return true;
+    };
+    EXPECT_THROW(tablefile::replace(tables(), "Tagalog", {"Only"}, breaksOff, std::nullopt),
+                 std::runtime_error);
+    EXPECT_EQ(readBytes(tables() / "Tagalog.db"), before);
+    Table t;
+    openTable(t, "Tagalog");
+    EXPECT_EQ(t.fieldNames(), kFields);
+    EXPECT_EQ(t.recordCount(), 2);
+
+    given = 0;
+    EXPECT_THROW(tablefile::replace(tables(), "Fresh", {"Only"}, breaksOff, std::nullopt),
+                 std::runtime_error);
+    EXPECT_FALSE(fs::exists(tables() / "Fresh.db")) << "a failed new table leaves no file";
+}
+
+TEST_F(TableFileTest, BlankFieldsAreStoredAsNull) {
+    makeTable("Tagalog", kFields,
+              {{"araw", "sun", ""}, {"buwan", "moon", "also month"}, {"tala", "", ""}});
+    const fs::path file = tables() / "Tagalog.db";
+    EXPECT_EQ(rawValue(file, "SELECT count(*) FROM records WHERE Notes IS NULL"), "2");
+    EXPECT_EQ(rawValue(file, "SELECT English FROM records WHERE Tagalo = 'tala'"), "<null>");
+
+    Query q;
+    prepare(q, "SELECT Tagalo FROM Tagalog WHERE Upper(Notes) like \"%%\"");
+    q.open();
+    ASSERT_EQ(q.recordCount(), 1);
+    EXPECT_EQ(q.fieldAsText("Tagalo"), "buwan");
+}
+
+TEST_F(TableFileTest, ReadOnlyTableFileCanBeReadButNotChanged) {
+    makeTable("Tagalog", kFields, {{"araw", "sun", ""}, {"buwan", "moon", ""}});
+    const fs::path file = tables() / "Tagalog.db";
+    ::chmod(file.c_str(), 0444);
+    const std::string before = readBytes(file);
+
+    // Root may write any file, so as root the test takes the identity of an ordinary user.
+    struct Identity {
+        bool switched = false;
+        ~Identity() {
+            if (switched) {
+                EXPECT_EQ(::seteuid(0), 0);
+            }
+        }
+    } identity;
+    if (::geteuid() == 0) {
+        for (fs::path p = tables(); p != root().parent_path(); p = p.parent_path())
+            ::chmod(p.c_str(), 0755);
+        if (::seteuid(65534) != 0)
+            GTEST_SKIP() << "running as root without the right to take another identity";
+        identity.switched = true;
+    }
+
+    Table t;
+    openTable(t, "Tagalog");
+    EXPECT_EQ(t.fieldAsText("English"), "sun");
+    t.setFieldText("English", "day");
+    const EngineError e = engineErrorOf([&] { t.post(); });
+    EXPECT_EQ(e.code(), ErrorCode::ReadOnly) << e.what();
+    EXPECT_TRUE(mentions(e, "'Tagalog'")) << e.what();
+    t.cancel();
+    EXPECT_EQ(t.fieldAsText("English"), "sun");
+    EXPECT_THROW(t.deleteRecord(), EngineError);
+    EXPECT_EQ(t.recordCount(), 2);
+    t.close();
+    EXPECT_EQ(readBytes(file), before);
+}
+
+} // namespace
+} // namespace wk::engine::test
