@@ -141,12 +141,11 @@ private:
 } // namespace
 
 std::optional<std::vector<std::int64_t>> indexedRowIds(Database& db, const TableHandle& table,
-                                                       const TranslatedSelect& select) {
-    if (!db.searchIndexEnabled() || !select.singleTable ||
-        (!select.wholeTable && select.likeTerms.empty()))
+                                                       const IndexableCondition& condition) {
+    if (!db.searchIndexEnabled() || (!condition.wholeTable && condition.likeTerms.empty()))
         return std::nullopt;
     std::vector<Term> terms;
-    for (const TranslatedSelect::LikeTerm& t : select.likeTerms) {
+    for (const LikeTerm& t : condition.likeTerms) {
         int field = -1;
         for (size_t f = 0; f < table.fields.size(); ++f)
             if (equalsIgnoreCase(table.fields[f], t.field))
@@ -172,7 +171,7 @@ std::optional<std::vector<std::int64_t>> indexedRowIds(Database& db, const Table
             BlockFinds& f = blocks.emplace_back();
             f.block = block;
             f.records = present.count();
-            if (select.wholeTable)
+            if (condition.wholeTable)
                 f.sure = present;
             for (size_t i = 0; i < terms.size(); ++i) {
                 Term& t = terms[i];

@@ -322,7 +322,7 @@ void Translator::analyseSingleTable(TranslatedSelect& result) const {
     if (!orderAt) {
         const size_t where = nextSignificant(firstTableEnd_);
         if (where == t_.size())
-            result.wholeTable = true;
+            result.indexable.wholeTable = true;
         else if (is(t_[where], "WHERE"))
             findLikeTerms(where, result);
     }
@@ -330,7 +330,7 @@ void Translator::analyseSingleTable(TranslatedSelect& result) const {
 
 // Recognises a condition made of terms `Upper(field) like 'text'` joined by OR, and nothing else.
 void Translator::findLikeTerms(size_t where, TranslatedSelect& result) const {
-    std::vector<TranslatedSelect::LikeTerm> terms;
+    std::vector<LikeTerm> terms;
     size_t i = nextSignificant(where + 1);
     for (;;) {
         if (i == t_.size() || !is(t_[i], "UPPER") || !isPunct(i = nextSignificant(i + 1), "("))
@@ -355,7 +355,7 @@ void Translator::findLikeTerms(size_t where, TranslatedSelect& result) const {
             return;
         i = nextSignificant(i + 1);
     }
-    result.likeTerms = std::move(terms);
+    result.indexable.likeTerms = std::move(terms);
 }
 
 } // namespace

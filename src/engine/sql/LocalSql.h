@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/search/IndexedSearch.h"
+
 #include <functional>
 #include <string>
 #include <vector>
@@ -24,18 +26,11 @@ struct TranslatedSelect {
     std::string rowIdSql;
     std::string fetchSql;
 
-    /// Set when `singleTable` and the statement has neither WHERE nor ORDER BY: every record of
-    /// the table, in the table's order.
-    bool wholeTable = false;
-
-    /// One condition `Upper(field) like 'pattern'`.
-    struct LikeTerm {
-        std::string field;   ///< as written, without quotes
-        std::string pattern; ///< the text's value
-    };
-    /// Set when `singleTable`, there is no ORDER BY and the condition is nothing but such terms
-    /// joined by OR (the dictionary window's search).
-    std::vector<LikeTerm> likeTerms;
+    /// Set when `singleTable`: what the table's search index can answer by itself. `wholeTable`
+    /// when the statement has neither WHERE nor ORDER BY (every record, in the table's order);
+    /// `likeTerms` when there is no ORDER BY and the condition is nothing but terms
+    /// `Upper(field) like 'pattern'` joined by OR (the dictionary window's search).
+    IndexableCondition indexable;
 };
 
 /// Resolves a table name as written in the statement to the qualified SQLite name of its records

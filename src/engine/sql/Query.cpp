@@ -38,7 +38,7 @@ void Query::openRows(Database& db) {
         auto ids = db.prepareReadOnly(sel.rowIdSql);
         std::optional<std::vector<std::int64_t>> found;
         if (tables.size() == 1)
-            found = indexedRowIds(db, *tables.front(), sel);
+            found = indexedRowIds(db, *tables.front(), sel.indexable);
         std::vector<std::int64_t> rowIds;
         if (found)
             rowIds = std::move(*found);
