@@ -2,9 +2,11 @@
 
 #include "ui/DBControls.h"
 #include "ui/DBGrid.h"
+#include "ui/DBNavigator.h"
 #include "ui/UpperCaseEdit.h"
 
 #include <QPushButton>
+#include <QToolButton>
 
 namespace wk::testing {
 namespace {
@@ -197,6 +199,43 @@ TEST_F(DictionaryTest, CtrlDeleteDoesNothingOnTheReadOnlyResult) {
     answeringBoxes([] { QTest::keyClick(FormMain->DBGrid1, Qt::Key_Delete, Qt::ControlModifier); });
     EXPECT_TRUE(boxes_.empty());
     EXPECT_EQ(FormMain->Query1.recordCount(), 7);
+}
+
+// A click or key that makes the window active lands after the window's reload, every time: the
+// click selects its row (or moves with the navigator) and the grid keeps the focus.
+TEST_F(DictionaryTest, ClickThatActivatesTheWindowActsAfterTheReload) {
+    openDictionary();
+    for (bool clickFirst : {false, true}) {
+        SCOPED_TRACE(clickFirst ? "click before the activation" : "click after the activation");
+        activate(FormMenu);
+        activateWith(FormMain, clickFirst, [] {
+            ui::DBGrid* grid = FormMain->DBGrid1;
+            const QRect row4 = grid->visualRect(grid->model()->index(3, 0));
+            QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, row4.center());
+        });
+        EXPECT_EQ(shownWord(), "bahay");
+        EXPECT_EQ(QApplication::focusWidget(), FormMain->DBGrid1);
+        EXPECT_EQ(caption(), "Wikabay - 7 records found");
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+        EXPECT_EQ(shownWord(), "sabi");
+
+        activate(FormMenu);
+        activateWith(FormMain, clickFirst, [] {
+            QTest::mouseClick(FormMain->DBNavigator1->nextButton(), Qt::LeftButton);
+        });
+        EXPECT_EQ(shownWord(), "kain");
+    }
+}
+
+TEST_F(DictionaryTest, KeyThatArrivesWithTheActivationGoesWhereTheReloadPutTheFocus) {
+    openDictionary();
+    FormMain->Edit1->clear();
+    FormMain->DBGrid1->setFocus();
+    activate(FormMenu);
+    activateWith(FormMain, false, [] { QTest::keyClick(QApplication::focusWidget(), Qt::Key_K); });
+    EXPECT_EQ(QApplication::focusWidget(), FormMain->Edit1);
+    EXPECT_EQ(FormMain->Edit1->text(), "K");
+    EXPECT_EQ(caption(), "Wikabay - 7 records found");
 }
 
 class DictionaryErrorTest : public WindowTest {};

@@ -55,6 +55,19 @@ TEST_F(ExpressionsTest, FirstOpeningListsTheDesignGroupOnly) {
     EXPECT_EQ(QApplication::focusWidget(), FormExpressions->DBGrid1);
 }
 
+TEST_F(ExpressionsTest, TopicClickThatActivatesTheWindowIsNotUndoneByTheActivation) {
+    open();
+    for (bool clickFirst : {false, true}) {
+        SCOPED_TRACE(clickFirst ? "click before the activation" : "click after the activation");
+        clickTopic(FormExpressions->Label3);
+        activate(FormMenu);
+        activateWith(FormExpressions, clickFirst,
+                     [] { QTest::mouseClick(FormExpressions->Label8, Qt::LeftButton); });
+        EXPECT_EQ(caption(), "Wikabay - Expressions about 'Food'");
+        EXPECT_EQ(listed(), QStringList({"I'm hungry.", "The bill, please.", "It's delicious!"}));
+    }
+}
+
 TEST_F(ExpressionsTest, EachTopicListsItsRecordsInTableOrderFromTheFirst) {
     open();
     clickTopic(FormExpressions->Label8);

@@ -151,6 +151,31 @@ protected:
         settle(100);
     }
 
+    /// Makes `form` the active window coming from another of the program's windows, with `input`
+    /// (a click or a key) arriving together with the activation: before the activation reaches
+    /// the program (`inputFirst`, as a click on an inactive window can), or right after it, before
+    /// anything the activation queued has run.
+    void activateWith(ui::FormBase* form, bool inputFirst, const std::function<void()>& input) {
+        if (inputFirst) {
+            form->activateWindow();
+            input();
+        } else {
+            QMetaObject::Connection once;
+            once = QObject::connect(qApp, &QGuiApplication::focusWindowChanged,
+                                    [&once, form, &input](QWindow* window) {
+                                        if (window != form->windowHandle())
+                                            return;
+                                        QObject::disconnect(once);
+                                        input();
+                                    });
+            form->activateWindow();
+            (void)QTest::qWaitFor([&] { return !once; }, 1000);
+            QObject::disconnect(once);
+        }
+        ASSERT_TRUE(QTest::qWaitForWindowActive(form));
+        settle(150);
+    }
+
     void openDictionary() {
         activate(FormMenu);
         FormMenu->SpeedButton1->click();
