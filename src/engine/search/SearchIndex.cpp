@@ -11,6 +11,11 @@ namespace wk::engine::search {
 namespace {
 
 constexpr const char* kStateKey = "search_index";
+// The value of kStateKey while the index is in step, which is also the format of its grams. "1"
+// was the format whose grams came from the full case mapping ("straße" went in as "STRASSE"): such
+// an index is never in step here. An older engine in turn takes this format for not in step, so
+// it never keeps it, and its changes to the records retire it through the triggers.
+constexpr const char* kInStep = "2";
 constexpr size_t kMaxFields = 256;
 
 std::string in(const std::string& schema, const char* table) {
@@ -219,7 +224,8 @@ void IndexBuilder::finish() {
         sql += std::string("CREATE TRIGGER wk_search_retire_") + change + " AFTER " + change +
                " ON records BEGIN UPDATE wk_table_info SET value = '0' WHERE key = '" + kStateKey +
                "'; END;";
-    sql += std::string("INSERT OR REPLACE INTO wk_table_info VALUES ('") + kStateKey + "', '1');";
+    sql += std::string("INSERT OR REPLACE INTO wk_table_info VALUES ('") + kStateKey + "', '" +
+           kInStep + "');";
     db_.exec(sql, "Writing the search index");
 }
 
@@ -227,7 +233,7 @@ bool indexInStep(const SqliteDb& db, const std::string& schema) {
     SqliteStatement st(db, "SELECT value FROM " + in(schema, "wk_table_info") + " WHERE key = ?1",
                        "Reading table information");
     st.bindTextOrNull(1, kStateKey);
-    return st.step() && st.columnText(0) == "1";
+    return st.step() && st.columnText(0) == kInStep;
 }
 
 RecordChange::RecordChange(SqliteDb& db, std::string schema, std::optional<std::int64_t> rowId)
@@ -273,8 +279,8 @@ void RecordChange::commit(std::int64_t rowId) {
     if (inStep_) {
         try {
             apply(rowId, readRecord(rowId));
-            db_.exec("UPDATE " + in(schema_, "wk_table_info") + " SET value = '1' WHERE key = '" +
-                         kStateKey + "'",
+            db_.exec("UPDATE " + in(schema_, "wk_table_info") + " SET value = '" + kInStep +
+                         "' WHERE key = '" + kStateKey + "'",
                      "Writing the search index");
         } catch (const EngineError& e) {
             if (e.code() != ErrorCode::Corrupt)

@@ -25,10 +25,14 @@ class SqliteStatement;
 /// (PostingBlock.h), and empty sets are not stored. So the index covers row ids from 0 to
 /// 2^37 - 1 and tables of up to 256 fields: a table beyond those bounds goes without one.
 ///
-/// The entry `search_index` of `wk_table_info` is "1" while the index is in step with the
+/// The entry `search_index` of `wk_table_info` is "2" while the index is in step with the
 /// records. Triggers in the file set it to "0" on every change of the records; the engine's own
 /// changes set it back once the index is brought up to date, so that a change by a program that
 /// does not keep the index (an older engine, a general SQLite tool) retires the index for good.
+/// The value is also the index's format: "2" holds the grams of text upper-cased with the simple
+/// case mapping (UnicodeText.h). An index marked "1" was made by an older engine from the full
+/// case mapping ("straße" as "STRASSE") and is not in step; it is made anew, like any index, when
+/// the table is next written whole (TableFile.h's `replace`).
 /// A table file without an index in step is searched by reading every record, as before.
 namespace search {
 

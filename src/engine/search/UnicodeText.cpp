@@ -1,6 +1,6 @@
 #include "engine/search/UnicodeText.h"
 
-#include <unicode/locid.h>
+#include <unicode/uchar.h>
 #include <unicode/unistr.h>
 
 #include <atomic>
@@ -9,19 +9,31 @@
 namespace wk::engine {
 namespace {
 
+// The simple upper-case mapping of a code point (UnicodeData's): one code point, the code point
+// itself when it has none. "ß" stays "ß" where the full mapping would make it "SS".
+UChar32 simpleUpper(UChar32 cp) {
+    return u_toupper(cp);
+}
+
+// Any text: ICU reads it, with U+FFFD in place of each ill-formed piece, and each code point is
+// mapped on its own.
 std::string toUpperWithIcu(std::string_view text) {
-    icu::UnicodeString s = icu::UnicodeString::fromUTF8(
+    const icu::UnicodeString s = icu::UnicodeString::fromUTF8(
         icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
-    s.toUpper(icu::Locale::getRoot());
+    icu::UnicodeString upper;
+    for (int32_t i = 0; i < s.length();) {
+        const UChar32 c = s.char32At(i);
+        upper.append(simpleUpper(c));
+        i += U16_LENGTH(c);
+    }
     std::string out;
-    s.toUTF8String(out);
+    upper.toUTF8String(out);
     return out;
 }
 
-// The full upper-case mapping of the code points U+0080 to U+FFFF, learnt from ICU as they are
-// met: 0 when not yet known, kComplex when the mapping is not a single code point of that range
-// (U+00DF becomes "SS"), otherwise the mapped code point plus one. Upper-casing without a locale
-// maps each code point on its own, so a text of such code points can be mapped one at a time.
+// The simple upper-case mapping of the code points U+0080 to U+FFFF, learnt from ICU as they are
+// met: 0 when not yet known, kComplex when the mapping is not a code point of that range (none is
+// in today's Unicode), otherwise the mapped code point plus one.
 constexpr std::uint32_t kComplex = 0xFFFFFFFF;
 std::atomic<std::uint32_t> knownUpper[0x10000];
 
@@ -29,10 +41,9 @@ std::uint32_t upperOf(std::uint32_t cp) {
     std::atomic<std::uint32_t>& slot = knownUpper[cp];
     std::uint32_t known = slot.load(std::memory_order_relaxed);
     if (known == 0) {
-        icu::UnicodeString s(static_cast<UChar32>(cp));
-        s.toUpper(icu::Locale::getRoot());
-        known = s.length() == 1 && !U16_IS_SURROGATE(s.charAt(0))
-                    ? static_cast<std::uint32_t>(s.charAt(0)) + 1
+        const UChar32 upper = simpleUpper(static_cast<UChar32>(cp));
+        known = upper >= 0 && upper < 0x10000 && !U16_IS_SURROGATE(upper)
+                    ? static_cast<std::uint32_t>(upper) + 1
                     : kComplex;
         slot.store(known, std::memory_order_relaxed);
     }
@@ -70,7 +81,7 @@ std::string toUpperUtf8(std::string_view text) {
             ++i;
             continue;
         }
-        // A well-formed character of two or three bytes (no surrogate), with a simple mapping.
+        // A well-formed character of two or three bytes (no surrogate), whose capital is too.
         std::uint32_t cp = 0;
         size_t length = 0;
         if (c >= 0xC2 && c <= 0xDF && i + 1 < n && continuation(s[i + 1])) {

@@ -13,6 +13,8 @@
 namespace wk::engine {
 namespace {
 
+// `Upper`: the simple, one-to-one case mapping (UnicodeText.h), as the search edit gives capitals
+// and as the search index's grams are made, so that "straße" is "STRAßE" everywhere.
 void upperFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
         sqlite3_result_null(ctx);
