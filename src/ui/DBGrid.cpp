@@ -8,6 +8,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMessageBox>
+#include <QScrollBar>
 
 namespace wk::ui {
 
@@ -22,6 +23,8 @@ DBGrid::DBGrid(DataSource& source, std::vector<GridColumn> columns, QWidget* par
     setWordWrap(false);
     setFocusPolicy(Qt::StrongFocus);
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    // The grid scrolls by whole rows, and its top row is never cut (see alignTopRow).
+    setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
 
     QHeaderView* h = horizontalHeader();
     h->setSectionsMovable(true);
@@ -93,6 +96,31 @@ void DBGrid::currentChanged(const QModelIndex& current, const QModelIndex& previ
     // Moving posts a pending change; if that fails the grid goes back to the current record.
     if (!errors::guarded(window(), [&] { source_.dataset().moveTo(row); }))
         followCurrentRecord();
+}
+
+void DBGrid::scrollContentsBy(int dx, int dy) {
+    QTableView::scrollContentsBy(dx, dy);
+    alignTopRow();
+}
+
+void DBGrid::updateGeometries() {
+    QTableView::updateGeometries();
+    alignTopRow();
+}
+
+void DBGrid::alignTopRow() {
+    // Scrolled to the end, the view would put the last row against the bottom edge and cut the
+    // top row; the scroll range already ends where the last row shows whole below a whole top
+    // row.
+    QHeaderView* rows = verticalHeader();
+    const int top = verticalScrollBar()->value();
+    if (top >= model_.rowCount())
+        return;
+    const int offset = rows->sectionPosition(top);
+    if (rows->offset() != offset) {
+        rows->setOffset(offset);
+        viewport()->update();
+    }
 }
 
 void DBGrid::keyPressEvent(QKeyEvent* event) {

@@ -27,8 +27,12 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void keyboardSearch(const QString&) override {}
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void updateGeometries() override;
 
 private:
+    /// Puts the top row's upper edge at the top of the view.
+    void alignTopRow();
     void reload();
     void followCurrentRecord();
     void confirmDelete();

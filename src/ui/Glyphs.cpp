@@ -1,6 +1,8 @@
 #include "ui/Glyphs.h"
 
+#include <QPainter>
 #include <QPixmap>
+#include <QPushButton>
 
 namespace wk::ui {
 namespace {
@@ -94,6 +96,24 @@ QImage glyphImage(const char* const rows[16], bool disabled) {
                 if (rows[y][x] == ink.letter)
                     img.setPixel(x, y, 0xFF000000 | (disabled ? ink.grey : ink.normal));
     return img;
+}
+
+void setTrailingGlyph(QPushButton* button, const QIcon& glyph) {
+    // The button lays its icon out right to left, and would put the glyph right against the
+    // label: the icon carries the gap as transparent columns on its left.
+    constexpr int kGap = 4;
+    QIcon padded;
+    for (QIcon::Mode mode : {QIcon::Normal, QIcon::Disabled}) {
+        QPixmap pixmap(16 + kGap, 16);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        painter.drawPixmap(kGap, 0, glyph.pixmap(QSize(16, 16), mode));
+        painter.end();
+        padded.addPixmap(pixmap, mode);
+    }
+    button->setIcon(padded);
+    button->setIconSize(QSize(16 + kGap, 16));
+    button->setLayoutDirection(Qt::RightToLeft);
 }
 
 QIcon handGlyph() {

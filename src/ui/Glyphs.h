@@ -3,6 +3,8 @@
 #include <QIcon>
 #include <QImage>
 
+class QPushButton;
+
 namespace wk::ui {
 
 /// The 16 x 16 glyph of the menu buttons: a yellow hand with a black and cyan cuff pointing to the
@@ -16,6 +18,10 @@ QIcon searchGlyph();
 
 /// The standard glyph of an OK button: a green check mark, with its grey disabled copy.
 QIcon okGlyph();
+
+/// Puts the 16 x 16 `glyph` on `button` after its label (on the right), with the usual four
+/// pixels between the label and the glyph.
+void setTrailingGlyph(QPushButton* button, const QIcon& glyph);
 
 /// A glyph drawn from rows of characters: '.' is the olive background (transparent), 'K' black,
 /// 'Y' yellow, 'C' cyan, 'R' red, 'G' green. `disabled` gives the grey copy.

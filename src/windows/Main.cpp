@@ -44,9 +44,7 @@ TFormMain::TFormMain() {
     BitBtn1 = new QPushButton(QStringLiteral("&Search"), this);
     BitBtn1->setGeometry(356, 6, 77, 21);
     BitBtn1->setToolTip(QStringLiteral("Search for translation records"));
-    BitBtn1->setIcon(ui::searchGlyph());
-    BitBtn1->setIconSize(QSize(16, 16));
-    BitBtn1->setLayoutDirection(Qt::RightToLeft); // the glyph stands right of the text
+    ui::setTrailingGlyph(BitBtn1, ui::searchGlyph());
     BitBtn1->setFocusPolicy(Qt::ClickFocus);
     addPlainAccelerator(BitBtn1);
     connect(BitBtn1, &QPushButton::clicked, this, [this] { guarded([this] { Search(); }); });

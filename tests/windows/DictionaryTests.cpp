@@ -5,6 +5,7 @@
 #include "ui/DBNavigator.h"
 #include "ui/UpperCaseEdit.h"
 
+#include <QHeaderView>
 #include <QPushButton>
 #include <QToolButton>
 
@@ -236,6 +237,51 @@ TEST_F(DictionaryTest, KeyThatArrivesWithTheActivationGoesWhereTheReloadPutTheFo
     EXPECT_EQ(QApplication::focusWidget(), FormMain->Edit1);
     EXPECT_EQ(FormMain->Edit1->text(), "K");
     EXPECT_EQ(caption(), "Wikabay - 7 records found");
+}
+
+// Going to the last record, with the navigator or Ctrl+End, shows whole rows: the last one at
+// the bottom and no row cut at the top.
+TEST_F(DictionaryTest, LastRecordShowsWholeRows) {
+    openDictionary();
+    ui::DBGrid* grid = FormMain->DBGrid1;
+    const auto expectWholeRows = [grid] {
+        const int height = grid->viewport()->height();
+        const QRect top = grid->visualRect(grid->model()->index(grid->rowAt(0), 0));
+        const QRect last = grid->visualRect(grid->model()->index(6, 0));
+        EXPECT_EQ(top.top(), 0);
+        EXPECT_LE(last.bottom(), height - 1);
+        EXPECT_GE(last.top(), 0);
+    };
+    ASSERT_GT(grid->verticalHeader()->length(), grid->viewport()->height());
+    QTest::mouseClick(FormMain->DBNavigator1->lastButton(), Qt::LeftButton);
+    EXPECT_EQ(shownWord(), "walo");
+    expectWholeRows();
+    QTest::mouseClick(FormMain->DBNavigator1->firstButton(), Qt::LeftButton);
+    grid->setFocus();
+    QTest::keyClick(grid, Qt::Key_End, Qt::ControlModifier);
+    EXPECT_EQ(shownWord(), "walo");
+    expectWholeRows();
+}
+
+TEST_F(DictionaryTest, SearchButtonKeepsItsGlyphApartFromItsLabel) {
+    openDictionary();
+    const QImage img = FormMain->BitBtn1->grab().toImage();
+    // The hand's cuff holds the glyph's only cyan, one column in from the glyph's left edge.
+    int glyphLeft = -1;
+    for (int x = 0; x < img.width() && glyphLeft < 0; ++x)
+        for (int y = 0; y < img.height(); ++y)
+            if (img.pixel(x, y) == qRgb(0, 255, 255)) {
+                glyphLeft = x - 1;
+                break;
+            }
+    ASSERT_GT(glyphLeft, 0);
+    int labelRight = -1;
+    for (int x = 3; x < glyphLeft; ++x)
+        for (int y = 3; y < img.height() - 3; ++y)
+            if (qGray(img.pixel(x, y)) < 128)
+                labelRight = x;
+    ASSERT_GT(labelRight, 3);
+    EXPECT_GE(glyphLeft - labelRight - 1, 3);
 }
 
 class DictionaryErrorTest : public WindowTest {};
