@@ -23,6 +23,7 @@ constexpr LONGUINT64 kMaxEntrySize = 64u * 1024u * 1024u;
 
 // Codes of the records in "/#SYSTEM".
 constexpr unsigned kSystemContentsFile = 0;
+constexpr unsigned kSystemIndexFile = 1;
 constexpr unsigned kSystemDefaultTopic = 2;
 constexpr unsigned kSystemTitle = 3;
 
@@ -30,6 +31,7 @@ constexpr unsigned kSystemTitle = 3;
 constexpr size_t kWindowUnicodeFlag = 0x04;
 constexpr size_t kWindowTitle = 0x14;
 constexpr size_t kWindowContentsFile = 0x60;
+constexpr size_t kWindowIndexFile = 0x64;
 constexpr size_t kWindowDefaultFile = 0x68;
 
 std::string lower(std::string_view s) {
@@ -232,16 +234,22 @@ std::string resolveEntryPath(std::string_view from, std::string_view link) {
     return out + anchor;
 }
 
-std::vector<ChmTopic> parseContents(std::string_view text, std::string_view contentsPath) {
-    std::vector<ChmTopic> root;
+namespace {
+
+// The parameters of one sitemap object, in order; names in lower case.
+using Params = std::vector<std::pair<std::string, std::string>>;
+
+// Reads the items of a sitemap (nested `<ul>` lists of `<li>` items, each an `<object
+// type="text/sitemap">` with `<param>`s) into a tree; `make` turns an object's parameters into
+// an item, or into nothing to skip it.
+template <class Item, class Make> std::vector<Item> parseSitemap(std::string_view text, Make make) {
+    std::vector<Item> root;
     // The lists being filled, innermost last. Items are only ever added to the innermost list,
     // so the outer lists (and the addresses of their items' children) do not move meanwhile.
-    std::vector<std::vector<ChmTopic>*> lists{&root};
+    std::vector<std::vector<Item>*> lists{&root};
     int ulDepth = 0; // lists open in the text, including a top level one
     bool inSitemap = false;
-    ChmTopic pending;
-    bool haveName = false;
-    bool haveLocal = false;
+    Params params;
 
     size_t pos = 0;
     while ((pos = text.find('<', pos)) != std::string_view::npos) {
@@ -262,27 +270,63 @@ std::vector<ChmTopic> parseContents(std::string_view text, std::string_view cont
                 lists.pop_back();
         } else if (tag.name == "object") {
             inSitemap = equalsNoCase(tag.attribute("type"), "text/sitemap");
-            pending = ChmTopic{};
-            haveName = haveLocal = false;
+            params.clear();
         } else if (tag.name == "param" && inSitemap) {
-            const std::string name = lower(tag.attribute("name"));
-            // A topic may name several pages; the first one is what the contents show.
-            if (name == "name" && !haveName) {
-                pending.title = tag.attribute("value");
-                haveName = true;
-            } else if (name == "local" && !haveLocal && !tag.attribute("value").empty()) {
-                pending.path = resolveEntryPath(contentsPath, tag.attribute("value"));
-                haveLocal = true;
-            }
+            params.emplace_back(lower(tag.attribute("name")), tag.attribute("value"));
         } else if (tag.name == "/object" && inSitemap) {
             inSitemap = false;
-            if (pending.title.empty())
-                pending.title = pending.path;
-            if (!pending.title.empty())
-                lists.back()->push_back(std::move(pending));
+            if (std::optional<Item> item = make(params))
+                lists.back()->push_back(std::move(*item));
         }
     }
     return root;
+}
+
+} // namespace
+
+std::vector<ChmTopic> parseContents(std::string_view text, std::string_view contentsPath) {
+    return parseSitemap<ChmTopic>(text, [&](const Params& params) -> std::optional<ChmTopic> {
+        ChmTopic topic;
+        bool haveName = false;
+        bool haveLocal = false;
+        for (const auto& [name, value] : params) {
+            // A topic may name several pages; the first one is what the contents show.
+            if (name == "name" && !haveName) {
+                topic.title = value;
+                haveName = true;
+            } else if (name == "local" && !haveLocal && !value.empty()) {
+                topic.path = resolveEntryPath(contentsPath, value);
+                haveLocal = true;
+            }
+        }
+        if (topic.title.empty())
+            topic.title = topic.path;
+        if (topic.title.empty())
+            return std::nullopt;
+        return topic;
+    });
+}
+
+std::vector<ChmKeyword> parseIndex(std::string_view text, std::string_view indexPath) {
+    return parseSitemap<ChmKeyword>(text, [&](const Params& params) -> std::optional<ChmKeyword> {
+        ChmKeyword keyword;
+        bool haveName = false;
+        std::string title; // of the next page
+        for (const auto& [name, value] : params) {
+            if (name == "name") {
+                (haveName ? title : keyword.name) = value;
+                haveName = true;
+            } else if (name == "local" && !value.empty()) {
+                keyword.topics.push_back(
+                    {std::exchange(title, {}), resolveEntryPath(indexPath, value), {}});
+            } else if (name == "see also" && keyword.seeAlso.empty()) {
+                keyword.seeAlso = value;
+            }
+        }
+        if (keyword.name.empty())
+            return std::nullopt;
+        return keyword;
+    });
 }
 
 namespace {
@@ -351,7 +395,7 @@ ChmFile::~ChmFile() {
 ChmFile::ChmFile(ChmFile&& other) noexcept
     : handle_(std::exchange(other.handle_, nullptr)), fileName_(std::move(other.fileName_)),
       title_(std::move(other.title_)), defaultTopic_(std::move(other.defaultTopic_)),
-      contentsPath_(std::move(other.contentsPath_)) {
+      contentsPath_(std::move(other.contentsPath_)), indexPath_(std::move(other.indexPath_)) {
 }
 
 ChmFile& ChmFile::operator=(ChmFile&& other) noexcept {
@@ -363,6 +407,7 @@ ChmFile& ChmFile::operator=(ChmFile&& other) noexcept {
         title_ = std::move(other.title_);
         defaultTopic_ = std::move(other.defaultTopic_);
         contentsPath_ = std::move(other.contentsPath_);
+        indexPath_ = std::move(other.indexPath_);
     }
     return *this;
 }
@@ -422,6 +467,13 @@ std::vector<ChmTopic> ChmFile::contents() const {
     return text ? parseContents(*text, contentsPath_) : std::vector<ChmTopic>{};
 }
 
+std::vector<ChmKeyword> ChmFile::index() const {
+    if (indexPath_.empty())
+        return {};
+    const std::optional<std::string> text = read(indexPath_);
+    return text ? parseIndex(*text, indexPath_) : std::vector<ChmKeyword>{};
+}
+
 void ChmFile::readMetadata() {
     auto readOrEmpty = [this](std::string_view path) {
         try {
@@ -431,6 +483,7 @@ void ChmFile::readMetadata() {
         }
     };
     std::string contents;
+    std::string index;
 
     // "/#SYSTEM": a version, then records of a 16-bit code, a 16-bit length and the data.
     const std::string system = readOrEmpty("/#SYSTEM");
@@ -442,6 +495,8 @@ void ChmFile::readMetadata() {
         const std::string value = cString(system.substr(at + 4, length), 0);
         if (code == kSystemContentsFile)
             contents = value;
+        else if (code == kSystemIndexFile)
+            index = value;
         else if (code == kSystemDefaultTopic)
             defaultTopic_ = value;
         else if (code == kSystemTitle)
@@ -450,6 +505,9 @@ void ChmFile::readMetadata() {
     }
 
     // The first window names what "/#SYSTEM" may leave out, as offsets into "/#STRINGS".
+    auto present = [this](const std::string& name) {
+        return !name.empty() && contains(resolveEntryPath("/", name));
+    };
     const std::string windows = readOrEmpty("/#WINDOWS");
     if (windows.size() >= 8 && readLittleEndian(windows, 0, 4) > 0) {
         const size_t size = readLittleEndian(windows, 4, 4);
@@ -463,21 +521,25 @@ void ChmFile::readMetadata() {
                 title_ = field(kWindowTitle);
             if (defaultTopic_.empty())
                 defaultTopic_ = field(kWindowDefaultFile);
-            if (contents.empty() || !contains(resolveEntryPath("/", contents)))
+            if (!present(contents))
                 contents = field(kWindowContentsFile);
+            if (!present(index))
+                index = field(kWindowIndexFile);
         }
     }
 
-    if (!contents.empty() && contains(resolveEntryPath("/", contents))) {
-        contentsPath_ = resolveEntryPath("/", contents);
-    } else {
+    // What neither names is found as the only entry of its kind.
+    auto locate = [&](const std::string& name, std::string_view extension) {
+        if (present(name))
+            return resolveEntryPath("/", name);
         std::vector<std::string> candidates;
         for (std::string& path : entries())
-            if (endsWithNoCase(path, ".hhc"))
+            if (endsWithNoCase(path, extension))
                 candidates.push_back(std::move(path));
-        if (candidates.size() == 1)
-            contentsPath_ = candidates.front();
-    }
+        return candidates.size() == 1 ? candidates.front() : std::string();
+    };
+    contentsPath_ = locate(contents, ".hhc");
+    indexPath_ = locate(index, ".hhk");
     if (!defaultTopic_.empty())
         defaultTopic_ = resolveEntryPath("/", defaultTopic_);
 }

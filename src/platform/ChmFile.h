@@ -27,12 +27,29 @@ struct ChmTopic {
     std::vector<ChmTopic> children; ///< the topics nested under this one, in order
 };
 
+/// One keyword of a help file's index.
+struct ChmKeyword {
+    std::string name; ///< as the index shows it (UTF-8, character references decoded)
+    /// The pages the keyword leads to, in order: each with the title the index gives it (empty
+    /// when it gives none) and its absolute entry path, "#anchor" kept; `children` stay empty.
+    std::vector<ChmTopic> topics;
+    std::string seeAlso;              ///< the keyword this one refers to instead; usually empty
+    std::vector<ChmKeyword> children; ///< the sub-keywords nested under this one, in order
+};
+
 /// Parses the text of a table of contents (a sitemap: nested `<ul>` lists whose `<li>` items
 /// each hold an `<object type="text/sitemap">` with `Name` and `Local` parameters). Item paths
 /// are resolved against `contentsPath`, the entry the text came from. Tag and parameter names
 /// are matched without regard to case; objects of other types are skipped; a list that is never
 /// closed ends with the text. Never throws on malformed text; it yields what it could read.
 std::vector<ChmTopic> parseContents(std::string_view text, std::string_view contentsPath = "/");
+
+/// Parses the text of an index, a sitemap like the contents: each `<object>` names its keyword
+/// with its first `Name` parameter, and each page with a `Local` parameter (resolved against
+/// `indexPath`), titled by the `Name` given since the keyword or the page before; a `See Also`
+/// parameter refers to another keyword. Items without a keyword are skipped. Never throws on
+/// malformed text.
+std::vector<ChmKeyword> parseIndex(std::string_view text, std::string_view indexPath = "/");
 
 /// The entry path that `link` (as written in the entry `from`) refers to: relative links are
 /// taken from the folder of `from`, "." and ".." are applied, backslashes count as slashes, and
@@ -46,7 +63,7 @@ std::string resolveEntryPath(std::string_view from, std::string_view link);
 /// assigned to.
 class ChmFile {
 public:
-    /// Opens `fileName` and reads its title, default topic and where its table of contents is.
+    /// Opens `fileName` and reads its title, default topic and where its contents and index are.
     /// Throws ChmError naming the file when it is missing, unreadable or not a compiled help
     /// file.
     explicit ChmFile(const std::string& fileName);
@@ -69,6 +86,10 @@ public:
     /// window names, or else the only ".hhc" entry there is. Empty when there is none.
     const std::string& contentsPath() const { return contentsPath_; }
 
+    /// The entry holding the index (keywords): the one the file's system data or its first window
+    /// names, or else the only ".hhk" entry there is. Empty when there is none.
+    const std::string& indexPath() const { return indexPath_; }
+
     /// The paths of the file's content entries, sorted: pages, stylesheets, pictures and the
     /// contents and index sources, but no folders and none of the compiler's own ("/#SYSTEM",
     /// "/$OBJINST", "::DataSpace/...").
@@ -86,6 +107,10 @@ public:
     /// The parsed table of contents; empty when the file has none.
     std::vector<ChmTopic> contents() const;
 
+    /// The parsed index, in the order of its text; empty when the file has none. Throws ChmError
+    /// as `read` does when its entry is damaged.
+    std::vector<ChmKeyword> index() const;
+
 private:
     void readMetadata();
     bool resolve(std::string_view path, ::chmUnitInfo& ui) const;
@@ -95,6 +120,7 @@ private:
     std::string title_;
     std::string defaultTopic_;
     std::string contentsPath_;
+    std::string indexPath_;
 };
 
 } // namespace wk::platform

@@ -2,6 +2,7 @@
 
 #include "platform/Host.h"
 
+#include <QAction>
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
@@ -9,20 +10,30 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QImage>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPointer>
+#include <QPushButton>
 #include <QSplitter>
 #include <QStyle>
+#include <QTabWidget>
 #include <QTextBrowser>
+#include <QToolBar>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
+#include <QVBoxLayout>
 
+#include <functional>
 #include <vector>
 
 namespace wk::platform {
 namespace {
 
-constexpr int kPathRole = Qt::UserRole;
+constexpr int kPathRole = Qt::UserRole;     // of contents and search results: the page
+constexpr int kLineRole = Qt::UserRole + 1; // of index items: the index line's number
 
 QString withoutAnchor(const QString& path) {
     return path.left(path.indexOf(u'#'));
@@ -32,6 +43,13 @@ QString withoutAnchor(const QString& path) {
 class HelpBrowser : public QTextBrowser {
 public:
     HelpBrowser(const ChmFile& chm, QWidget* parent) : QTextBrowser(parent), chm_(chm) {}
+
+    /// What Home does; Alt+Up asks for it too.
+    std::function<void()> onHome;
+    void home() override {
+        if (onHome)
+            onHome();
+    }
 
     QVariant loadResource(int type, const QUrl& name) override {
         const QUrl url = name.isRelative() ? source().resolved(name) : name;
@@ -86,7 +104,7 @@ std::vector<QPointer<HelpViewer>>& openViewers() {
 
 HelpViewer::HelpViewer(const QString& file, QWidget* owner)
     : QWidget(owner, Qt::Window), file_(file),
-      chm_(std::make_unique<ChmFile>(QFile::encodeName(file).toStdString())) {
+      chm_(std::make_unique<ChmFile>(QFile::encodeName(file).toStdString())), search_(*chm_) {
     setAttribute(Qt::WA_DeleteOnClose);
     const QString title = QString::fromStdString(chm_->title());
     setWindowTitle(title.isEmpty() ? QFileInfo(file).completeBaseName() : title);
@@ -98,23 +116,66 @@ HelpViewer::HelpViewer(const QString& file, QWidget* owner)
     tree_->setUniformRowHeights(true);
     addTopics(tree_, nullptr, chm_->contents());
     tree_->expandAll();
-    tree_->setVisible(tree_->topLevelItemCount() > 0);
 
-    browser_ = new HelpBrowser(*chm_, this);
+    std::vector<ChmKeyword> keywords;
+    try {
+        keywords = chm_->index();
+    } catch (const ChmError&) {
+        // An index that cannot be read leaves the Index tab empty; the pages still show.
+    }
+
+    tabs_ = new QTabWidget;
+    tabs_->addTab(tree_, QStringLiteral("Contents"));
+    tabs_->addTab(makeIndexTab(keywords), QStringLiteral("Index"));
+    tabs_->addTab(makeSearchTab(), QStringLiteral("Search"));
+    if (tree_->topLevelItemCount() == 0)
+        tabs_->setCurrentIndex(indexList_->count() > 0 ? 1 : 2);
+    connect(tabs_, &QTabWidget::currentChanged, this,
+            [this] { tabs_->currentWidget()->setFocus(); });
+
+    auto* browser = new HelpBrowser(*chm_, this);
+    browser->onHome = [this] { showHomePage(); };
+    browser_ = browser;
     browser_->setOpenLinks(false);
     browser_->setOpenExternalLinks(false);
 
+    auto* toolbar = new QToolBar;
+    toolbar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    toolbar->setIconSize(QSize(16, 16));
+    toolbar->setFloatable(false);
+    toolbar->setMovable(false);
+    auto addAction = [&](QStyle::StandardPixmap icon, const QString& text, Qt::Key key) {
+        QAction* action = toolbar->addAction(style()->standardIcon(icon), text);
+        action->setShortcut(QKeySequence(Qt::ALT | key));
+        action->setToolTip(QStringLiteral("%1 (%2)").arg(
+            text, action->shortcut().toString(QKeySequence::NativeText)));
+        return action;
+    };
+    back_ = addAction(QStyle::SP_ArrowBack, QStringLiteral("Back"), Qt::Key_Left);
+    forward_ = addAction(QStyle::SP_ArrowForward, QStringLiteral("Forward"), Qt::Key_Right);
+    home_ = addAction(QStyle::SP_DirHomeIcon, QStringLiteral("Home"), Qt::Key_Home);
+    back_->setEnabled(false);
+    forward_->setEnabled(false);
+    home_->setEnabled(!homePath().isEmpty());
+    connect(back_, &QAction::triggered, browser_, &QTextBrowser::backward);
+    connect(forward_, &QAction::triggered, browser_, &QTextBrowser::forward);
+    connect(home_, &QAction::triggered, this, &HelpViewer::showHomePage);
+    connect(browser_, &QTextBrowser::backwardAvailable, back_, &QAction::setEnabled);
+    connect(browser_, &QTextBrowser::forwardAvailable, forward_, &QAction::setEnabled);
+
     auto* splitter = new QSplitter(Qt::Horizontal);
-    splitter->addWidget(tree_);
+    splitter->addWidget(tabs_);
     splitter->addWidget(browser_);
     splitter->setStretchFactor(0, 0);
     splitter->setStretchFactor(1, 1);
     splitter->setChildrenCollapsible(false);
-    splitter->setSizes({220, 580});
-    auto* layout = new QHBoxLayout(this);
-    layout->setContentsMargins(4, 4, 4, 4);
+    splitter->setSizes({240, 620});
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(4, 0, 4, 4);
+    layout->setSpacing(2);
+    layout->addWidget(toolbar);
     layout->addWidget(splitter);
-    resize(820, 580);
+    resize(860, 620);
 
     connect(tree_, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* current) {
         if (syncing_ || !current)
@@ -128,9 +189,162 @@ HelpViewer::HelpViewer(const QString& file, QWidget* owner)
 }
 
 HelpViewer::~HelpViewer() {
+    // The tabs may change their current one while their pages go; nothing follows that now.
+    disconnect(tabs_, nullptr, this, nullptr);
     // The page view reads through chm_; it goes first.
     delete browser_;
     browser_ = nullptr;
+}
+
+QWidget* HelpViewer::makeIndexTab(const std::vector<ChmKeyword>& keywords) {
+    auto* tab = new QWidget;
+    indexFilter_ = new QLineEdit;
+    indexFilter_->setPlaceholderText(QStringLiteral("Type a keyword"));
+    indexFilter_->setClearButtonEnabled(true);
+    indexFilter_->installEventFilter(this);
+    indexList_ = new QListWidget;
+    indexList_->setUniformItemSizes(true);
+    addKeywords(keywords, QString());
+    if (indexList_->count() > 0)
+        indexList_->setCurrentRow(0);
+    auto* layout = new QVBoxLayout(tab);
+    layout->setContentsMargins(4, 4, 4, 4);
+    layout->addWidget(indexFilter_);
+    layout->addWidget(indexList_);
+    tab->setFocusProxy(indexFilter_);
+
+    connect(indexFilter_, &QLineEdit::textChanged, this, &HelpViewer::filterIndex);
+    connect(indexFilter_, &QLineEdit::returnPressed, this, [this] {
+        if (QListWidgetItem* item = indexList_->currentItem(); item && !item->isHidden())
+            openIndexLine(item);
+    });
+    connect(indexList_, &QListWidget::itemActivated, this, &HelpViewer::openIndexLine);
+    return tab;
+}
+
+void HelpViewer::addKeywords(const std::vector<ChmKeyword>& keywords, const QString& parent) {
+    for (const ChmKeyword& keyword : keywords) {
+        const QString name = QString::fromStdString(keyword.name);
+        const QString label = parent.isEmpty() ? name : parent + QStringLiteral(", ") + name;
+        // A keyword that leads nowhere only heads its sub-keywords.
+        if (!keyword.topics.empty() || !keyword.seeAlso.empty()) {
+            auto* item = new QListWidgetItem(label, indexList_);
+            item->setData(kLineRole, static_cast<int>(indexLines_.size()));
+            indexLines_.push_back({keyword.topics, QString::fromStdString(keyword.seeAlso)});
+        }
+        addKeywords(keyword.children, label);
+    }
+}
+
+void HelpViewer::filterIndex(const QString& text) {
+    const QString wanted = text.trimmed();
+    QListWidgetItem* first = nullptr;
+    QListWidgetItem* beginning = nullptr;
+    for (int row = 0; row < indexList_->count(); ++row) {
+        QListWidgetItem* item = indexList_->item(row);
+        const bool shown = item->text().contains(wanted, Qt::CaseInsensitive);
+        item->setHidden(!shown);
+        if (shown && !first)
+            first = item;
+        if (shown && !beginning && item->text().startsWith(wanted, Qt::CaseInsensitive))
+            beginning = item;
+    }
+    indexList_->setCurrentItem(beginning ? beginning : first);
+    if (indexList_->currentItem())
+        indexList_->scrollToItem(indexList_->currentItem());
+}
+
+void HelpViewer::openIndexLine(QListWidgetItem* item) {
+    if (!item || !item->data(kLineRole).isValid())
+        return;
+    const IndexLine& line = indexLines_.at(static_cast<size_t>(item->data(kLineRole).toInt()));
+    if (line.topics.empty()) {
+        indexFilter_->setText(line.seeAlso);
+        return;
+    }
+    if (line.topics.size() == 1) {
+        showPage(QString::fromStdString(line.topics.front().path));
+        return;
+    }
+    // Several pages: a menu under the keyword offers them by title.
+    auto* menu = new QMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    for (const ChmTopic& topic : line.topics) {
+        const QString path = QString::fromStdString(topic.path);
+        QString title = QString::fromStdString(topic.title);
+        if (title.isEmpty())
+            title = search_.titleOf(path);
+        menu->addAction(title.isEmpty() ? path : title, this, [this, path] { showPage(path); });
+    }
+    const QRect rect = indexList_->visualItemRect(item);
+    menu->popup(indexList_->viewport()->mapToGlobal(rect.bottomLeft()));
+}
+
+QWidget* HelpViewer::makeSearchTab() {
+    auto* tab = new QWidget;
+    searchEdit_ = new QLineEdit;
+    searchEdit_->setPlaceholderText(QStringLiteral("Words to look for"));
+    searchEdit_->setClearButtonEnabled(true);
+    auto* button = new QPushButton(QStringLiteral("Search"));
+    button->setAutoDefault(false);
+    searchResults_ = new QListWidget;
+    searchResults_->setUniformItemSizes(true);
+    auto* row = new QHBoxLayout;
+    row->addWidget(searchEdit_);
+    row->addWidget(button);
+    auto* layout = new QVBoxLayout(tab);
+    layout->setContentsMargins(4, 4, 4, 4);
+    layout->addLayout(row);
+    layout->addWidget(searchResults_);
+    tab->setFocusProxy(searchEdit_);
+
+    connect(searchEdit_, &QLineEdit::returnPressed, this, &HelpViewer::runSearch);
+    connect(button, &QPushButton::clicked, this, &HelpViewer::runSearch);
+    connect(searchResults_, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
+        if (item)
+            showPage(item->data(kPathRole).toString());
+    });
+    return tab;
+}
+
+void HelpViewer::runSearch() {
+    searchResults_->clear();
+    const QString query = searchEdit_->text().simplified();
+    if (query.isEmpty())
+        return;
+    const std::vector<HelpPage> found = search_.find(query);
+    for (const HelpPage& page : found) {
+        auto* item = new QListWidgetItem(page.title, searchResults_);
+        item->setData(kPathRole, page.path);
+    }
+    if (found.empty()) {
+        const QString text = query.contains(u' ')
+                                 ? QStringLiteral("No page contains all of \u201c%1\u201d.")
+                                 : QStringLiteral("No page contains \u201c%1\u201d.");
+        auto* item = new QListWidgetItem(text.arg(query), searchResults_);
+        item->setFlags(Qt::NoItemFlags);
+        return;
+    }
+    // The pages found take the focus, the first current: Enter opens it.
+    searchResults_->setCurrentRow(0);
+    searchResults_->setFocus();
+}
+
+bool HelpViewer::eventFilter(QObject* watched, QEvent* event) {
+    // Up, Down and the page keys in the index's filter move through the keywords.
+    if (watched == indexFilter_ && event->type() == QEvent::KeyPress) {
+        switch (static_cast<QKeyEvent*>(event)->key()) {
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown:
+            QCoreApplication::sendEvent(indexList_, event);
+            return true;
+        default:
+            break;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 bool HelpViewer::showPage(const QString& path) {
@@ -151,6 +365,22 @@ void HelpViewer::showFirstPage() {
         if (showPage((*it)->data(0, kPathRole).toString()))
             return;
     showPage(QString::fromStdString(chm_->defaultTopic()));
+}
+
+QString HelpViewer::homePath() const {
+    const QString topic = QString::fromStdString(chm_->defaultTopic());
+    if (!topic.isEmpty() && chm_->contains(topic.toStdString()))
+        return topic;
+    for (QTreeWidgetItemIterator it(tree_); *it; ++it) {
+        const QString path = (*it)->data(0, kPathRole).toString();
+        if (!path.isEmpty() && chm_->contains(withoutAnchor(path).toStdString()))
+            return path;
+    }
+    return {};
+}
+
+void HelpViewer::showHomePage() {
+    showPage(homePath());
 }
 
 void HelpViewer::followLink(const QUrl& link) {
@@ -199,7 +429,7 @@ void showHelp(QWidget* owner, const QString& file, unsigned command, quintptr /*
             v->show();
             v->raise();
             v->activateWindow();
-            v->contentsTree()->setFocus();
+            v->tabs()->currentWidget()->setFocus();
             return;
         }
     }
@@ -218,7 +448,7 @@ void showHelp(QWidget* owner, const QString& file, unsigned command, quintptr /*
     viewer->show();
     viewer->raise();
     viewer->activateWindow();
-    viewer->contentsTree()->setFocus();
+    viewer->tabs()->currentWidget()->setFocus();
 }
 
 } // namespace wk::platform
