@@ -11,10 +11,10 @@ namespace {
 
 class DesktopHost : public Host {
 public:
-    void openAddress(const QString& address, ShowMode /*mode*/) override {
+    bool openAddress(const QString& address, ShowMode /*mode*/) override {
         // The desktop's handler decides how its window is shown; there is no way to ask for a
         // maximised one on Linux, so the show mode goes unused here.
-        QDesktopServices::openUrl(QUrl(address, QUrl::TolerantMode));
+        return QDesktopServices::openUrl(QUrl(address, QUrl::TolerantMode));
     }
 
     void htmlHelp(QWidget* owner, const QString& file, unsigned command, quintptr data) override {

@@ -24,9 +24,12 @@ class Host {
 public:
     virtual ~Host() = default;
 
-    /// Hands `address` (a web page or a "mailto:" address) to the system to be opened. The
-    /// result is not examined.
-    virtual void openAddress(const QString& address, ShowMode mode) = 0;
+    /// Hands `address` (a web page or a "mailto:" address) to the system to be opened. Returns
+    /// false when the system says at once that it cannot open it (no program for it, or the
+    /// program could not be started); whether the page or message then shows is not known.
+    /// Windows go through openWebAddress (platform/WebAddress.h), which checks the address first
+    /// and tells the user when it is refused or this returns false.
+    virtual bool openAddress(const QString& address, ShowMode mode) = 0;
 
     /// Asks the help viewer to run `command` with `data` on the help file `file` (a bare file name
     /// is looked for next to the executable), owned by `owner`. The result is not examined.

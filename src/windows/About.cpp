@@ -1,6 +1,7 @@
 #include "windows/About.h"
 
 #include "platform/Host.h"
+#include "platform/WebAddress.h"
 #include "ui/Colors.h"
 #include "ui/Fonts.h"
 #include "ui/Glyphs.h"
@@ -126,12 +127,12 @@ void TFormAbout::Label6Click() {
     const QString address = QStringLiteral("mailto:") + QString::fromUtf8(developer::kEmail) +
                             QStringLiteral(" ?subject=I am using ") + Label1->text() + u' ' +
                             Label2->text();
-    platform::host().openAddress(address, platform::ShowMode::Normal);
+    platform::openWebAddress(this, address, platform::ShowMode::Normal);
 }
 
 void TFormAbout::Label7Click() {
-    platform::host().openAddress(QString::fromUtf8(developer::kWebsite),
-                                 platform::ShowMode::Maximized);
+    platform::openWebAddress(this, QString::fromUtf8(developer::kWebsite),
+                             platform::ShowMode::Maximized);
 }
 
 QString TFormAbout::memoText() {

@@ -157,5 +157,32 @@ TEST_F(AboutAtStartTest, AboutShowsOnceAboutOneSecondAfterStart) {
     EXPECT_FALSE(FormAbout->isVisible());
 }
 
+TEST_F(AboutTest, LinksTheSystemCannotOpenGiveAWarningNamingTheirAddress) {
+    openAbout();
+    host_->opens = false;
+    const QString mail =
+        QStringLiteral("mailto:wikabay@example.org ?subject=I am using Wikabay Version 1.11");
+    answeringBoxes([this] { QTest::mouseClick(FormAbout->Label6, Qt::LeftButton); });
+    answeringBoxes([this] { QTest::mouseClick(FormAbout->Label7, Qt::LeftButton); });
+    answeringBoxes([this] { QTest::mouseClick(FormAbout->Label9, Qt::LeftButton); });
+    ASSERT_EQ(host_->opened.size(), 3u);
+    EXPECT_EQ(host_->opened[0].address, mail);
+    EXPECT_EQ(host_->opened[1].address, QString::fromUtf8(developer::kWebsite));
+    EXPECT_EQ(host_->opened[2].address, QString::fromUtf8(developer::kDonationPage));
+    // The donation prompt comes first, then the warning.
+    ASSERT_EQ(boxes_.size(), 4u);
+    EXPECT_EQ(boxes_[2].title, "Information");
+    const std::vector<std::pair<const BoxSeen*, QString>> warnings = {
+        {&boxes_[0], mail},
+        {&boxes_[1], QString::fromUtf8(developer::kWebsite)},
+        {&boxes_[3], QString::fromUtf8(developer::kDonationPage)}};
+    for (const auto& [box, address] : warnings) {
+        EXPECT_EQ(box->title, "Wikabay");
+        EXPECT_EQ(box->icon, QMessageBox::Warning);
+        EXPECT_TRUE(box->text.contains(u'"' + address + u'"')) << box->text.toStdString();
+        EXPECT_TRUE(box->text.contains("could not be opened")) << box->text.toStdString();
+    }
+}
+
 } // namespace
 } // namespace wk::testing

@@ -22,8 +22,9 @@ public:
         quintptr data;
     };
 
-    void openAddress(const QString& address, platform::ShowMode mode) override {
+    bool openAddress(const QString& address, platform::ShowMode mode) override {
         opened.push_back({address, mode});
+        return opens;
     }
     void htmlHelp(QWidget* owner, const QString& file, unsigned command, quintptr data) override {
         help.push_back({owner, file, command, data});
@@ -31,6 +32,8 @@ public:
     void beep() override { ++beeps; }
 
     std::vector<Opened> opened;
+    /// What the system says when handed an address: false as when no program for it starts.
+    bool opens = true;
     std::vector<HelpCall> help;
     int beeps = 0;
 };
