@@ -1,8 +1,9 @@
 // The program entry: the application, its windows in their fixed order, and the message loop,
-// which ends when the main menu is closed.
+// which ends when the main menu is closed, or when a termination signal comes (SessionEnd.h).
 
 #include "platform/DesktopHost.h"
 #include "ui/Fonts.h"
+#include "ui/SessionEnd.h"
 #include "windows/Forms.h"
 #include "windows/Menu.h"
 
@@ -15,6 +16,12 @@ int main(int argc, char** argv) {
     QApplication::setFont(wk::ui::defaultFont());
     wk::platform::setHost(wk::platform::makeDesktopHost());
     wk::createForms();
+    // A logout, `kill` or the terminal closing stores the description being typed, as closing
+    // its window does, but asks nothing.
+    const wk::ui::SessionEnd sessionEnd([] {
+        if (wk::FormMenu)
+            wk::FormMenu->storePendingEdits();
+    });
     wk::FormMenu->show();
     const int result = QApplication::exec();
     wk::destroyForms();

@@ -62,6 +62,13 @@ void DBMemo::refresh() {
     refreshing_ = false;
 }
 
+void DBMemo::setUnchangeableBecause(const QString& reason) {
+    setReadOnly(!reason.isEmpty());
+    setToolTip(reason.isEmpty() ? QString()
+                                : QStringLiteral("This table cannot be changed: ") +
+                                      errors::withFullStop(reason));
+}
+
 void DBMemo::userEdited() {
     if (refreshing_ || isReadOnly())
         return;

@@ -31,6 +31,10 @@ public:
     /// Reads the field again.
     void refresh();
 
+    /// Makes the memo read-only, with the hint "This table cannot be changed: <reason>.", when
+    /// `reason` is not empty; editable and without a hint when it is.
+    void setUnchangeableBecause(const QString& reason);
+
 private:
     void userEdited();
 

@@ -7,6 +7,7 @@
 #include "ui/DBGrid.h"
 #include "ui/DBNavigator.h"
 #include "ui/DataSource.h"
+#include "ui/ErrorHandler.h"
 #include "ui/Fonts.h"
 #include "windows/Forms.h"
 #include "windows/Menu.h"
@@ -69,7 +70,22 @@ void TFormInternet::FormCreate() {
 }
 
 void TFormInternet::formActivate() {
-    Table1.open();
+    if (Table1.active())
+        return;
+    // Whether the table can be changed is looked at when it opens, so that no typing is taken
+    // that could not be stored.
+    try {
+        Table1.open();
+    } catch (...) {
+        showWhetherTableCanChange();
+        throw;
+    }
+    showWhetherTableCanChange();
+}
+
+void TFormInternet::showWhetherTableCanChange() {
+    DBMemo1->setUnchangeableBecause(
+        Table1.active() ? QString::fromStdString(Table1.readOnlyReason()) : QString());
 }
 
 void TFormInternet::BitBtn1Click() {
@@ -77,22 +93,50 @@ void TFormInternet::BitBtn1Click() {
     const QString url = QString::fromStdString(Table1.fieldAsText("URL"));
     if (url.isEmpty())
         return;
-    const std::optional<QString> address = platform::webAddressToOpen(url);
-    if (!address) {
-        QMessageBox box(
-            QMessageBox::Information, QStringLiteral("Wikabay"),
-            QStringLiteral("\"%1\" is not a web address, so it is not opened.").arg(url),
-            QMessageBox::Ok, this);
-        box.exec();
+    // An address that is refused, or that the system cannot open, is named in a box.
+    platform::openWebAddress(this, url, platform::ShowMode::Maximized);
+}
+
+void TFormInternet::storePending() {
+    auto blank = [this](const char* field) {
+        return Table1.fieldIndex(field) < 0 ||
+               QString::fromStdString(Table1.fieldAsText(field)).trimmed().isEmpty();
+    };
+    if (Table1.state() == engine::DatasetState::Insert && blank("Name") && blank("URL")) {
+        Table1.cancel();
         return;
     }
-    platform::host().openAddress(*address, platform::ShowMode::Maximized);
+    Table1.post();
 }
 
 bool TFormInternet::formCloseQuery() {
-    // A description typed but not yet stored is posted before the table closes; if that fails
-    // the error is shown and the window stays open with the text still in the memo.
-    Table1.post();
+    // A description typed but not yet stored is stored before the table closes. When that fails
+    // the user chooses: drop it and close, or keep the window open with the text still in the
+    // memo (to copy it, or to try again). The question takes the place of the error box.
+    try {
+        storePending();
+        return true;
+    } catch (const std::exception& e) {
+        return discardAfter(QString::fromUtf8(e.what()));
+    }
+}
+
+bool TFormInternet::discardAfter(const QString& error) {
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Wikabay"),
+                    QStringLiteral("The description could not be stored.\n\n%1\n\nDiscard the "
+                                   "change, or keep editing?")
+                        .arg(ui::errors::withFullStop(error)),
+                    QMessageBox::NoButton, this);
+    QPushButton* discard = box.addButton(QMessageBox::Discard);
+    discard->setText(QStringLiteral("&Discard"));
+    QPushButton* keep = box.addButton(QMessageBox::Cancel);
+    keep->setText(QStringLiteral("Keep editing"));
+    box.setDefaultButton(keep);
+    box.setEscapeButton(keep);
+    box.exec();
+    if (box.clickedButton() != discard)
+        return false;
+    Table1.cancel();
     return true;
 }
 

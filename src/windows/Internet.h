@@ -16,7 +16,8 @@ class DBNavigator;
 } // namespace ui
 
 /// The list of websites about the language: pick one and open it in the browser. The description
-/// can be edited; the change is stored when another record is chosen or the window closes.
+/// can be edited; the change is stored when another record is chosen or the window closes. When
+/// the table cannot be changed, the description is read-only and its hint says why.
 class TFormInternet : public ui::FormBase {
     Q_OBJECT
 public:
@@ -26,6 +27,12 @@ public:
     /// The Go to button: hands the current record's URL to the system when it is a web or mail
     /// address, maximised.
     void BitBtn1Click();
+
+    /// Stores the description typed but not yet stored, asking nothing; raises the engine's error
+    /// when it cannot be stored, and the text stays pending. A new record with neither a name
+    /// nor an address (an empty table begins one at the first keystroke) is dropped instead, for
+    /// the program has no way to fill them in.
+    void storePending();
 
     engine::Table Table1;
     ui::DataSource* DataSource1;
@@ -42,6 +49,11 @@ protected:
 
 private:
     void FormCreate();
+    /// Makes the description read-only, saying why, when the table cannot be changed.
+    void showWhetherTableCanChange();
+    /// Asks whether to drop the change that could not be stored (`error` says why) or go on
+    /// editing; true when it was dropped.
+    bool discardAfter(const QString& error);
 };
 
 } // namespace wk

@@ -2,6 +2,7 @@
 
 #include "engine/config/ConfigApi.h"
 #include "platform/Host.h"
+#include "platform/WebAddress.h"
 #include "ui/Bevel.h"
 #include "ui/Colors.h"
 #include "ui/Fonts.h"
@@ -18,6 +19,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 
 #include <cstring>
@@ -167,21 +169,28 @@ bool TFormMenu::ApplicationHelp(quint16 command, qint32 data, bool& callHelp) {
 
 void TFormMenu::OpenDonationPage() {
     platform::host().beep();
+    // Both boxes stand over the window whose Donate link was clicked.
+    const QPointer<QWidget> over =
+        QApplication::activeWindow() ? QApplication::activeWindow() : this;
     QMessageBox box(QMessageBox::Information, QStringLiteral("Information"),
                     QStringLiteral("Your donation would be very appreciated. Any amount will do!\n"
                                    "Please click \"OK\" and follow the instructions on the "
                                    "website.\n\nThank you in advance."),
-                    QMessageBox::Ok,
-                    // Over the window whose Donate link was clicked.
-                    QApplication::activeWindow() ? QApplication::activeWindow() : this);
+                    QMessageBox::Ok, over);
     box.exec();
-    platform::host().openAddress(QString::fromUtf8(developer::kDonationPage),
-                                 platform::ShowMode::Maximized);
+    platform::openWebAddress(over ? over.data() : this, QString::fromUtf8(developer::kDonationPage),
+                             platform::ShowMode::Maximized);
+}
+
+void TFormMenu::storePendingEdits() {
+    if (FormInternet)
+        FormInternet->storePending();
 }
 
 bool TFormMenu::formCloseQuery() {
-    // Ending the program closes the other windows first, so that each stores what it holds; one
-    // that cannot close keeps the program running.
+    // Ending the program closes the other windows first, so that each stores what it holds. One
+    // whose change cannot be stored asks: Discard closes it, and the program ends; Keep editing
+    // keeps it open, and the menu with it.
     for (ui::FormBase* form :
          std::initializer_list<ui::FormBase*>{FormMain, FormAbout, FormInternet, FormExpressions})
         if (form && form->isVisible() && !form->close())

@@ -41,6 +41,10 @@ public:
     /// table of contents; every request is swallowed.
     bool ApplicationHelp(quint16 command, qint32 data, bool& callHelp);
 
+    /// Stores what the windows hold and have not stored yet, asking nothing: for the end of the
+    /// session, when nobody is there to answer. Raises the first failure.
+    void storePendingEdits();
+
     /// The Help link: opens the help file's table of contents.
     void Label1Click();
     /// The Donate link.

@@ -6,6 +6,8 @@
 #include "ui/DBControls.h"
 #include "windows/Internet.h"
 
+#include <QScreen>
+
 #include <sqlite3.h>
 
 namespace wk::testing {
@@ -140,12 +142,26 @@ TEST_F(InternetTest, EditedDescriptionIsStoredWhenEscapeClosesTheWindow) {
     EXPECT_EQ(FormInternet->DBMemo1->toPlainText(), "The language commission. Official site.");
 }
 
-TEST_F(InternetTest, TypingIntoAnEmptyTableAddsARecord) {
+TEST_F(InternetTest, TypingIntoAnEmptyTableLeavesNoNamelessRecord) {
     startWith({});
     open();
+    // The keystroke starts a new record; with neither a name nor an address it is dropped at
+    // the close, silently, for the program has no way to fill them in.
     typeDescription("A new site");
+    EXPECT_EQ(FormInternet->Table1.state(), engine::DatasetState::Insert);
+    answeringBoxes([] { QTest::keyClick(FormInternet->DBMemo1, Qt::Key_Escape); });
+    EXPECT_TRUE(boxes_.empty());
+    EXPECT_FALSE(FormInternet->isVisible());
+    EXPECT_TRUE(storedDescriptions().empty());
+    // A new record that has a name is stored as before.
+    open();
+    EXPECT_EQ(FormInternet->Table1.recordCount(), 0);
+    typeDescription("A named site");
+    FormInternet->Table1.setFieldText("Name", "Named");
     QTest::keyClick(FormInternet->DBMemo1, Qt::Key_Escape);
-    EXPECT_EQ(storedDescriptions(), std::vector<std::string>{"A new site"});
+    EXPECT_FALSE(FormInternet->isVisible());
+    EXPECT_EQ(storedDescriptions(), std::vector<std::string>{"A named site"});
+    EXPECT_EQ(storedField("Internet.db", "Name"), std::vector<std::string>{"Named"});
 }
 
 TEST_F(InternetTest, FailedPostOnCloseKeepsTheWindowAndTheText) {
@@ -156,8 +172,11 @@ TEST_F(InternetTest, FailedPostOnCloseKeepsTheWindowAndTheText) {
     sqlite3* other = nullptr;
     ASSERT_EQ(sqlite3_open((tables_ / "Internet.db").c_str(), &other), SQLITE_OK);
     ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
-    answeringBoxes([] { QTest::keyClick(FormInternet->DBMemo1, Qt::Key_Escape); });
+    // The question asked is answered with Escape: keep editing.
+    answeringBoxesWith([](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_Escape); },
+                       [] { QTest::keyClick(FormInternet->DBMemo1, Qt::Key_Escape); });
     ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(boxes_[0].icon, QMessageBox::Warning);
     EXPECT_TRUE(boxes_[0].text.contains("locked")) << boxes_[0].text.toStdString();
     EXPECT_TRUE(FormInternet->isVisible());
     EXPECT_EQ(FormInternet->DBMemo1->toPlainText(), "The language commission. Edited.");
@@ -178,6 +197,319 @@ TEST_F(InternetTest, EndingTheProgramStoresAPendingDescription) {
     QTimer::singleShot(5000, [] { QCoreApplication::exit(99); });
     EXPECT_EQ(QApplication::exec(), 0);
     EXPECT_EQ(storedDescriptions()[0], "The language commission. Kept.");
+}
+
+/// Go to with the message boxes it raises looked at while they are up, then closed.
+class InternetAddressTest : public InternetTest {
+protected:
+    struct ShownBox {
+        QString title;
+        QString text;
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        QRect frame;  ///< where the box was, its frame included
+        QRect screen; ///< the part of its screen that windows may use
+    };
+
+    /// Clicks Go to; every message box it raises is noted and closed with OK.
+    std::vector<ShownBox> goToClosingBoxes() {
+        std::vector<ShownBox> shown;
+        QTimer look;
+        QObject::connect(&look, &QTimer::timeout, [&shown] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            // The box may put invisible break opportunities into a long stretch without any.
+            const QString text = QString(box->text()).remove(QChar(0x200B));
+            shown.push_back({box->windowTitle(), text, box->icon(), box->frameGeometry(),
+                             box->screen()->availableGeometry()});
+            box->button(QMessageBox::Ok)->click();
+        });
+        look.start(10);
+        goTo();
+        return shown;
+    }
+
+    static void expectOnScreen(const ShownBox& box) {
+        EXPECT_LE(box.frame.width(), box.screen.width());
+        EXPECT_LE(box.frame.height(), box.screen.height());
+    }
+};
+
+TEST_F(InternetAddressTest, AddressWithoutAHostNameIsRefusedWithABoxSayingSo) {
+    startWith({{"Dash", "", "http://-e"}, {"Empty", "", "https://?x"}, {"Dash", "", "www.-x"}});
+    open();
+    for (const char* url : {"http://-e", "https://?x", "www.-x"}) {
+        const std::vector<ShownBox> shown = goToClosingBoxes();
+        ASSERT_EQ(shown.size(), 1u) << url;
+        EXPECT_EQ(shown[0].title, "Wikabay");
+        EXPECT_EQ(shown[0].icon, QMessageBox::Information);
+        EXPECT_TRUE(shown[0].text.contains(u'"' + QString::fromUtf8(url) + u'"'))
+            << shown[0].text.toStdString();
+        EXPECT_TRUE(shown[0].text.contains("host name")) << shown[0].text.toStdString();
+        EXPECT_TRUE(shown[0].text.contains("not opened")) << shown[0].text.toStdString();
+        FormInternet->Table1.next();
+    }
+    EXPECT_TRUE(host_->opened.empty());
+}
+
+TEST_F(InternetAddressTest, MailAddressAskingForAnAttachmentIsRefusedWithABoxSayingSo) {
+    startWith({{"Mail", "", "mailto:someone@example.com?subject=Hi&%61ttach=/etc/passwd"}});
+    open();
+    const std::vector<ShownBox> shown = goToClosingBoxes();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].icon, QMessageBox::Information);
+    EXPECT_TRUE(shown[0].text.contains("someone@example.com?subject=Hi&%61ttach=/etc/passwd"));
+    EXPECT_TRUE(shown[0].text.contains("attach a file")) << shown[0].text.toStdString();
+    EXPECT_TRUE(host_->opened.empty());
+}
+
+TEST_F(InternetAddressTest, OverlongAddressIsRefusedWithABoxThatShowsItsStartAndFitsTheScreen) {
+    const QString url = QStringLiteral("https://example.org/") + QString(4980, u'a');
+    ASSERT_EQ(url.size(), 5000);
+    startWith({{"Long", "", url.toStdString()}});
+    open();
+    const std::vector<ShownBox> shown = goToClosingBoxes();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].icon, QMessageBox::Information);
+    EXPECT_TRUE(shown[0].text.contains(url.left(200) + u'\u2026'));
+    EXPECT_FALSE(shown[0].text.contains(url.left(201)));
+    EXPECT_LT(shown[0].text.size(), 400);
+    EXPECT_TRUE(shown[0].text.contains("5,000 characters")) << shown[0].text.toStdString();
+    expectOnScreen(shown[0]);
+    EXPECT_TRUE(host_->opened.empty());
+}
+
+TEST_F(InternetAddressTest, AddressTheSystemCannotOpenGivesAWarningNamingIt) {
+    const QString longest = QStringLiteral("https://example.org/") + QString(2028, u'b');
+    startWith({kSites[0], {"Longest", "", longest.toStdString()}});
+    open();
+    host_->opens = false;
+    std::vector<ShownBox> shown = goToClosingBoxes();
+    ASSERT_EQ(host_->opened.size(), 1u); // handed over, and the system said it failed
+    EXPECT_EQ(host_->opened[0].address, "https://kwf.gov.ph/");
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].title, "Wikabay");
+    EXPECT_EQ(shown[0].icon, QMessageBox::Warning);
+    EXPECT_TRUE(shown[0].text.contains("\"https://kwf.gov.ph/\"")) << shown[0].text.toStdString();
+    EXPECT_TRUE(shown[0].text.contains("could not be opened")) << shown[0].text.toStdString();
+    // The longest address that is handed over is named by its first 200 characters.
+    FormInternet->Table1.next();
+    shown = goToClosingBoxes();
+    ASSERT_EQ(host_->opened.size(), 2u);
+    EXPECT_EQ(host_->opened[1].address, longest);
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].icon, QMessageBox::Warning);
+    EXPECT_TRUE(shown[0].text.contains(longest.left(200) + u'\u2026'));
+    EXPECT_FALSE(shown[0].text.contains(longest.left(201)));
+    expectOnScreen(shown[0]);
+}
+
+/// Another program holding the table file: nothing can be written to it, nor read, meanwhile.
+class LockedTable {
+public:
+    explicit LockedTable(const std::filesystem::path& file) {
+        EXPECT_EQ(sqlite3_open(file.c_str(), &db_), SQLITE_OK);
+        EXPECT_EQ(sqlite3_exec(db_, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    }
+    ~LockedTable() { release(); }
+    LockedTable(const LockedTable&) = delete;
+    LockedTable& operator=(const LockedTable&) = delete;
+
+    void release() {
+        if (!db_)
+            return;
+        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_close(db_);
+        db_ = nullptr;
+    }
+
+private:
+    sqlite3* db_ = nullptr;
+};
+
+/// What the question about a change that cannot be stored offered.
+struct Offer {
+    QString discard;     ///< the text of its Discard button, "" without one
+    QString defaultText; ///< the text of its default button
+    QString escapeText;  ///< the text of the button Escape answers
+};
+
+Offer offerOf(QMessageBox& box) {
+    Offer o;
+    if (QAbstractButton* b = box.button(QMessageBox::Discard))
+        o.discard = b->text();
+    if (QPushButton* b = box.defaultButton())
+        o.defaultText = b->text();
+    if (QAbstractButton* b = box.escapeButton())
+        o.escapeText = b->text();
+    return o;
+}
+
+/// Answers the question with Discard, or closes any other box with Escape.
+void discard(QMessageBox& box) {
+    if (QAbstractButton* b = box.button(QMessageBox::Discard))
+        b->click();
+    else
+        QTest::keyClick(&box, Qt::Key_Escape);
+}
+
+void pressEscape(QMessageBox& box) {
+    QTest::keyClick(&box, Qt::Key_Escape);
+}
+
+TEST_F(InternetTest, ReadOnlyTableFileMakesTheDescriptionReadOnlyWithAHintSayingWhy) {
+    startWith(kSites);
+    const std::filesystem::path file = tables_ / "Internet.db";
+    ASSERT_EQ(::chmod(file.c_str(), 0444), 0);
+    OrdinaryUser user(root_, root_);
+    if (user.unavailable())
+        GTEST_SKIP() << "running as root without the right to take another identity";
+    open();
+    ui::DBMemo* memo = FormInternet->DBMemo1;
+    EXPECT_TRUE(memo->isReadOnly());
+    EXPECT_TRUE(memo->toolTip().startsWith("This table cannot be changed: "))
+        << memo->toolTip().toStdString();
+    EXPECT_TRUE(memo->toolTip().contains(QString::fromStdString(file.string())))
+        << memo->toolTip().toStdString();
+    // Typing changes nothing, so nothing is pending when the window closes.
+    typeDescription(" Edited.");
+    EXPECT_EQ(memo->toPlainText(), "The language commission.");
+    EXPECT_EQ(FormInternet->Table1.state(), engine::DatasetState::Browse);
+    answeringBoxes([] { QTest::keyClick(FormInternet->DBMemo1, Qt::Key_Escape); });
+    EXPECT_TRUE(boxes_.empty());
+    EXPECT_FALSE(FormInternet->isVisible());
+
+    // Writable again: at the next opening the memo can be edited, and has no hint.
+    user.end();
+    ASSERT_EQ(::chmod(file.c_str(), 0644), 0);
+    open();
+    EXPECT_FALSE(memo->isReadOnly());
+    EXPECT_TRUE(memo->toolTip().isEmpty()) << memo->toolTip().toStdString();
+    typeDescription(" Edited.");
+    answeringBoxes([] { QTest::keyClick(FormInternet->DBMemo1, Qt::Key_Escape); });
+    EXPECT_TRUE(boxes_.empty());
+    EXPECT_FALSE(FormInternet->isVisible());
+    EXPECT_EQ(storedDescriptions()[0], "The language commission. Edited.");
+}
+
+TEST_F(InternetTest, ReadOnlyFolderMakesTheDescriptionReadOnlyWithAHintSayingWhy) {
+    startWith(kSites);
+    // The file could be written, but not the journal SQLite keeps beside it.
+    ASSERT_EQ(::chmod((tables_ / "Internet.db").c_str(), 0666), 0);
+    ASSERT_EQ(::chmod(tables_.c_str(), 0555), 0);
+    OrdinaryUser user(root_, root_);
+    if (user.unavailable())
+        GTEST_SKIP() << "running as root without the right to take another identity";
+    open();
+    ui::DBMemo* memo = FormInternet->DBMemo1;
+    EXPECT_TRUE(memo->isReadOnly());
+    EXPECT_TRUE(memo->toolTip().startsWith("This table cannot be changed: "))
+        << memo->toolTip().toStdString();
+    EXPECT_TRUE(memo->toolTip().contains("folder '" + QString::fromStdString(tables_.string())))
+        << memo->toolTip().toStdString();
+    typeDescription(" Edited.");
+    EXPECT_EQ(memo->toPlainText(), "The language commission.");
+    answeringBoxes([] { QTest::keyClick(FormInternet->DBMemo1, Qt::Key_Escape); });
+    EXPECT_TRUE(boxes_.empty());
+    EXPECT_FALSE(FormInternet->isVisible());
+    user.end();
+    ::chmod(tables_.c_str(), 0755);
+}
+
+TEST_F(InternetTest, FailedPostOnCloseOffersDiscardWhichClosesAndDropsTheEdit) {
+    startWith(kSites);
+    open();
+    typeDescription(" Edited.");
+    LockedTable lock(tables_ / "Internet.db");
+    Offer offer;
+    answeringBoxesWith(
+        [&offer](QMessageBox& box) {
+            offer = offerOf(box);
+            discard(box);
+        },
+        [] { QTest::keyClick(FormInternet->DBMemo1, Qt::Key_Escape); });
+    // One box: the question, with no error box besides it.
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(boxes_[0].title, "Wikabay");
+    EXPECT_EQ(boxes_[0].icon, QMessageBox::Warning);
+    EXPECT_TRUE(boxes_[0].text.contains("Table 'Internet'")) << boxes_[0].text.toStdString();
+    EXPECT_TRUE(boxes_[0].text.contains("locked")) << boxes_[0].text.toStdString();
+    EXPECT_EQ(offer.discard, "&Discard");
+    EXPECT_EQ(offer.defaultText, "Keep editing");
+    EXPECT_EQ(offer.escapeText, "Keep editing");
+    EXPECT_FALSE(FormInternet->isVisible());
+    lock.release();
+    EXPECT_EQ(storedDescriptions()[0], "The language commission.");
+    open();
+    EXPECT_EQ(FormInternet->DBMemo1->toPlainText(), "The language commission.");
+}
+
+TEST_F(InternetTest, ClosingTheMenuAsksAboutADescriptionThatCannotBeStored) {
+    startWith(kSites);
+    // Not the About window a second after the start: the test's own loop outlives the end.
+    FormMenu->Timer1.stop();
+    open();
+    typeDescription(" Edited.");
+    LockedTable lock(tables_ / "Internet.db");
+    // Keep editing: the window and the menu stay open, and the text with them.
+    bool closed = true;
+    answeringBoxesWith(pressEscape, [&closed] { closed = FormMenu->close(); });
+    EXPECT_FALSE(closed);
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(boxes_[0].icon, QMessageBox::Warning);
+    EXPECT_TRUE(boxes_[0].text.contains("locked")) << boxes_[0].text.toStdString();
+    EXPECT_TRUE(FormMenu->isVisible());
+    EXPECT_TRUE(FormInternet->isVisible());
+    EXPECT_EQ(FormInternet->DBMemo1->toPlainText(), "The language commission. Edited.");
+
+    // Discard: every window closes and the program ends.
+    boxes_.clear();
+    int result = -1;
+    answeringBoxesWith(discard, [&result] {
+        QTimer::singleShot(0, [] { FormMenu->close(); });
+        QTimer::singleShot(5000, [] { QCoreApplication::exit(99); });
+        result = QApplication::exec();
+    });
+    EXPECT_EQ(result, 0);
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(boxes_[0].icon, QMessageBox::Warning);
+    for (QWidget* w : QApplication::topLevelWidgets())
+        EXPECT_FALSE(w->isVisible()) << w->windowTitle().toStdString();
+    lock.release();
+    EXPECT_EQ(storedDescriptions()[0], "The language commission.");
+}
+
+TEST_F(InternetTest, StoringWhatIsPendingAsksNothing) {
+    startWith(kSites);
+    open();
+    typeDescription(" Kept.");
+    answeringBoxes([] { FormMenu->storePendingEdits(); });
+    EXPECT_TRUE(boxes_.empty());
+    EXPECT_TRUE(FormInternet->isVisible());
+    EXPECT_EQ(FormInternet->Table1.state(), engine::DatasetState::Browse);
+    EXPECT_EQ(storedDescriptions()[0], "The language commission. Kept.");
+    // A change that cannot be stored: the caller hears of it; nobody is asked, nothing is lost
+    // from the memo.
+    typeDescription(" Again.");
+    {
+        LockedTable lock(tables_ / "Internet.db");
+        answeringBoxes([] { EXPECT_THROW(FormMenu->storePendingEdits(), engine::EngineError); });
+    }
+    EXPECT_TRUE(boxes_.empty());
+    EXPECT_TRUE(FormInternet->isVisible());
+    EXPECT_EQ(FormInternet->DBMemo1->toPlainText(), "The language commission. Kept. Again.");
+    EXPECT_EQ(storedDescriptions()[0], "The language commission. Kept.");
+}
+
+TEST_F(InternetTest, StoringWhatIsPendingDropsANamelessNewRecord) {
+    startWith({});
+    open();
+    typeDescription("A new site");
+    answeringBoxes([] { FormMenu->storePendingEdits(); });
+    EXPECT_TRUE(boxes_.empty());
+    EXPECT_EQ(FormInternet->Table1.state(), engine::DatasetState::Browse);
+    EXPECT_EQ(FormInternet->Table1.recordCount(), 0);
+    EXPECT_TRUE(storedDescriptions().empty());
 }
 
 } // namespace

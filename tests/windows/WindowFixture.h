@@ -31,6 +31,9 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace wk::testing {
 
 /// What a message box said when it was answered.
@@ -205,6 +208,23 @@ protected:
         settle();
     }
 
+    /// Runs `action`; every message box it raises is remembered and handed to `answer`, which
+    /// closes it (a click on one of its buttons, or a key).
+    void answeringBoxesWith(const std::function<void(QMessageBox&)>& answer,
+                            const std::function<void()>& action) {
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [this, &answer] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box || !box->isVisible())
+                return;
+            boxes_.push_back({box->windowTitle(), box->text(), box->icon()});
+            answer(*box);
+        });
+        poll.start(10);
+        action();
+        settle();
+    }
+
     std::filesystem::path root_;
     std::filesystem::path tables_;
     std::vector<BoxSeen> boxes_;
@@ -224,6 +244,42 @@ private:
             QTimer::singleShot(
                 10, [this, button, triesLeft] { answerWhenShown(button, triesLeft - 1); });
     }
+};
+
+/// While it lives, a process running as root acts as an ordinary user (root may write any file,
+/// so read-only files and folders count only for another identity); the folders from `folder` up
+/// to `top` are opened for reading and searching first, so that the user reaches the tables.
+/// Elsewhere it changes nothing.
+class OrdinaryUser {
+public:
+    OrdinaryUser(const std::filesystem::path& folder, const std::filesystem::path& top) {
+        if (::geteuid() != 0)
+            return;
+        for (std::filesystem::path p = folder;; p = p.parent_path()) {
+            ::chmod(p.c_str(), 0755);
+            if (p == top || p == p.parent_path())
+                break;
+        }
+        switched_ = ::seteuid(65534) == 0;
+        unavailable_ = !switched_;
+    }
+    ~OrdinaryUser() { end(); }
+    OrdinaryUser(const OrdinaryUser&) = delete;
+    OrdinaryUser& operator=(const OrdinaryUser&) = delete;
+
+    /// Takes back the identity the process had.
+    void end() {
+        if (switched_) {
+            EXPECT_EQ(::seteuid(0), 0);
+        }
+        switched_ = false;
+    }
+    /// Running as root without the right to take another identity: the test cannot be made.
+    bool unavailable() const { return unavailable_; }
+
+private:
+    bool switched_ = false;
+    bool unavailable_ = false;
 };
 
 } // namespace wk::testing

@@ -7,7 +7,12 @@
 #include "engine/storage/Database.h"
 #include "engine/storage/Sqlite.h"
 
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 namespace wk::engine {
 namespace {
@@ -117,7 +122,27 @@ void Table::openRows(Database& db) {
         name() + ": reading table '" + tableName_ + "'");
     qualified_ = t.qualified;
     schema_ = t.schema;
+    file_ = t.file;
     setRows(std::make_unique<RowIdRows>(std::move(rowIds), std::move(fetch)), t.fields);
+}
+
+std::string Table::readOnlyReason() const {
+    if (!active())
+        return "the table is closed";
+    auto notWritable = [](const char* what, const std::filesystem::path& path, int error) {
+        return std::string(what) + " '" + path.string() +
+               "' cannot be written: " + std::strerror(error);
+    };
+    // As the process acts now (its effective identity), which access(2) would not tell.
+    if (::faccessat(AT_FDCWD, file_.c_str(), W_OK, AT_EACCESS) != 0)
+        return notWritable("the file", file_, errno);
+    // A change is written through a journal that SQLite creates beside the file.
+    const std::filesystem::path folder = file_.parent_path();
+    if (::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) != 0)
+        return notWritable("the folder", folder, errno);
+    if (sqlite3_db_readonly(database().connection().handle(), schema_.c_str()) == 1)
+        return "the file '" + file_.string() + "' is open for reading only";
+    return {};
 }
 
 void Table::requireOpen(const char* action) const {
@@ -272,6 +297,7 @@ void Table::closeRows() {
     modified_ = false;
     qualified_.clear();
     schema_.clear();
+    file_.clear();
 }
 
 } // namespace wk::engine

@@ -3,6 +3,7 @@
 #include "engine/EngineError.h"
 #include "engine/sql/Dataset.h"
 
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -33,7 +34,13 @@ public:
     void setFiltered(bool filtered);
     bool filtered() const { return filtered_; }
 
-    bool canModify() const override { return true; }
+    /// Whether the records can be changed now: the table is open, its file and folder can be
+    /// written, and the session's connection holds the file for writing.
+    bool canModify() const override { return active() && readOnlyReason().empty(); }
+    /// Why the records cannot be changed, as in "the file '/data/Internet.db' cannot be written:
+    /// Permission denied" (no full stop, no table name before it), or "" when they can. Looked
+    /// at afresh each time it is asked.
+    std::string readOnlyReason() const;
 
     /// Starts changing the current record (an empty table starts a new record instead).
     void edit();
@@ -64,8 +71,9 @@ private:
     std::string tableName_;
     std::string filter_;
     bool filtered_ = false;
-    std::string qualified_; // the SQLite name of the records while open
-    std::string schema_;    // the name under which the table's file is attached while open
+    std::string qualified_;      // the SQLite name of the records while open
+    std::string schema_;         // the name under which the table's file is attached while open
+    std::filesystem::path file_; // the table's file while open
     std::optional<std::vector<std::string>> buffer_;
     bool modified_ = false;
 };

@@ -5,7 +5,9 @@
 #include "engine/storage/Session.h"
 #include "engine/storage/TableFile.h"
 
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <unistd.h>
 
 #include <unicode/locid.h>
 #include <unicode/unistr.h>
@@ -97,11 +99,7 @@ const TableHandle& Database::table(const std::string& tableName) {
         throw EngineError(ErrorCode::NotFound, "Table '" + tablefile::baseName(tableName) +
                                                    "' not found in folder '" + folder_.string() +
                                                    "' (alias '" + alias_ + "')");
-    auto it = tables_.find(file.string());
-    if (it == tables_.end()) {
-        // Appended rather than "t" + std::to_string(...), which GCC 12 falsely warns about at -O3.
-        std::string schema = "t";
-        schema += std::to_string(nextSchema_++);
+    auto attachAs = [&](const std::string& schema) {
         SqliteStatement attach(*db_, "ATTACH DATABASE ?1 AS " + quoteIdentifier(schema),
                                where + " cannot be opened");
         attach.bindTextOrNull(1, fileUri(file));
@@ -110,6 +108,35 @@ const TableHandle& Database::table(const std::string& tableName) {
         // and the records they check): 64 MB at most, taken only as pages are read.
         db_->exec("PRAGMA " + quoteIdentifier(schema) + ".cache_size = -65536",
                   where + " cannot be opened");
+    };
+    auto it = tables_.find(file.string());
+    if (it != tables_.end() &&
+        sqlite3_db_readonly(db_->handle(), it->second.handle.schema.c_str()) == 1 &&
+        ::faccessat(AT_FDCWD, file.c_str(), W_OK, AT_EACCESS) == 0) {
+        // Attached when the file could only be read, and it can be written now: it is attached
+        // again under the same name, so that datasets open on it go on (SQLite prepares their
+        // statements again). While one of them is in the middle of reading, it stays as it is.
+        const std::string schema = it->second.handle.schema;
+        bool detached = false;
+        try {
+            db_->exec("DETACH DATABASE " + quoteIdentifier(schema), where + " cannot be opened");
+            detached = true;
+        } catch (const EngineError&) {
+        }
+        if (detached) {
+            try {
+                attachAs(schema);
+            } catch (const EngineError&) {
+                tables_.erase(it);
+                throw;
+            }
+        }
+    }
+    if (it == tables_.end()) {
+        // Appended rather than "t" + std::to_string(...), which GCC 12 falsely warns about at -O3.
+        std::string schema = "t";
+        schema += std::to_string(nextSchema_++);
+        attachAs(schema);
         TableHandle h{tableName, quoteIdentifier(schema) + ".records", schema, file, {}};
         it = tables_.emplace(file.string(), Attached{h, {}}).first;
     }

@@ -35,7 +35,8 @@ public:
 
     /// Attaches the table on first use and checks it each time: it exists, is a table file of
     /// ours, and the session holds its password. Raises EngineError naming the table and folder.
-    /// An attached file keeps up to 64 MB of its pages in memory, taken as they are read.
+    /// An attached file keeps up to 64 MB of its pages in memory, taken as they are read. A file
+    /// that was attached when it could only be read is attached again once it can be written.
     const TableHandle& table(const std::string& tableName);
 
     /// Prepares a statement built from the user's SQL: it may read, never change anything.
