@@ -2,20 +2,24 @@
 // text search (ripgrep) over the same entries, and prints one line per text.
 //
 //   wikabay-bench --alias NAME --password P --tsv SEARCHED.tsv --n N [--rounds R] [--plain]
-//                 [--no-rg] TEXT...
+//                 [--no-rg] [--lookup WORD,WORD...] TEXT...
 //
 // For each text: `search N=<n> text=<t> hits=<count> ms=<median> rg_ms=<median> ratio=<ms/rg_ms>`,
 // where ms runs the window's search statement and holds the record count and the first 20
 // records, and rg_ms is `rg -c -i -F TEXT SEARCHED.tsv`. Then `open-all N=<n> ms=<median>` for the
 // statement the window opens with, and `memory N=<n> peak_rss_mb=<peak resident size>`. --plain
 // switches the search index off, so that every statement runs as written; --no-rg leaves ripgrep
-// out (rg_ms and ratio are then 0), for profiling the engine alone.
+// out (rg_ms and ratio are then 0), for profiling the engine alone. --lookup times the learner's
+// lookup (the first 10 entries, and the suggestions when there are none) of each word, as one
+// open program does it: `lookup N=<n> word=<w> entries=<count> ms=<median> rg_ms=<median>
+// ratio=<ms/rg_ms>`.
 
 #include "engine/EngineError.h"
 #include "engine/search/UnicodeText.h"
 #include "engine/sql/Query.h"
 #include "engine/storage/Database.h"
 #include "engine/storage/Session.h"
+#include "engine/tagalog/Lookup.h"
 
 #include <spawn.h>
 #include <sys/wait.h>
@@ -49,6 +53,7 @@ struct Options {
     bool plain = false;
     bool ripgrep = true;
     std::vector<std::string> texts;
+    std::vector<std::string> lookups;
 };
 
 // The statement the dictionary window builds for a search text (TFormMain::searchStatement): the
@@ -154,6 +159,12 @@ Options parse(int argc, char** argv) {
             o.plain = true;
         else if (a == "--no-rg")
             o.ripgrep = false;
+        else if (a == "--lookup")
+            for (std::string words = value(); !words.empty();) {
+                const size_t comma = words.find(',');
+                o.lookups.push_back(words.substr(0, comma));
+                words = comma == std::string::npos ? "" : words.substr(comma + 1);
+            }
         else
             o.texts.push_back(a);
     }
@@ -200,6 +211,24 @@ int run(const Options& o) {
                     o.texts[t].c_str(), hits[t], m, r, r > 0 ? m / r : 0.0);
     }
     std::printf("open-all N=%s ms=%.2f\n", o.n.c_str(), median(openMs));
+    if (!o.lookups.empty()) {
+        wk::engine::tagalog::Lookup lookup(session.database(o.alias));
+        for (const std::string& word : o.lookups) {
+            std::vector<double> lookupMs, lookupRgMs;
+            size_t entries = 0;
+            for (int round = 0; round < o.rounds; ++round) {
+                const auto start = Clock::now();
+                entries = lookup.find(word, 10).size();
+                if (entries == 0)
+                    lookup.suggest(word, 3);
+                lookupMs.push_back(msSince(start));
+                lookupRgMs.push_back(o.ripgrep ? timeRipgrep(word, o.tsv) : 0.0);
+            }
+            const double m = median(lookupMs), r = median(lookupRgMs);
+            std::printf("lookup N=%s word=%s entries=%zu ms=%.2f rg_ms=%.2f ratio=%.3f\n",
+                        o.n.c_str(), word.c_str(), entries, m, r, r > 0 ? m / r : 0.0);
+        }
+    }
     std::printf("memory N=%s peak_rss_mb=%.1f\n", o.n.c_str(), peakRssMb());
     std::fprintf(stderr, "wikabay-bench: %zu bytes of records shown\n", bytesSeen);
     return 0;

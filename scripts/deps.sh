@@ -9,6 +9,7 @@ packages=(
     qt6-base-dev libgl-dev
     libgtest-dev
     fp-utils libchm-dev
+    libhunspell-dev myspell-tl
     fonts-liberation
 )
 

@@ -9,7 +9,9 @@
 #include "engine/sql/Query.h"
 #include "engine/sql/Table.h"
 #include "engine/storage/Session.h"
+#include "engine/storage/Database.h"
 #include "engine/storage/TableFile.h"
+#include "engine/tagalog/LookupIndex.h"
 
 #include <chrono>
 #include <filesystem>
@@ -180,6 +182,10 @@ int importCommand(const std::vector<std::string>& a) {
         });
     std::cerr << "wikabay-admin: " << rows << " records imported into '"
               << tablefile::fileFor(folder, table).string() << "'\n";
+    // A dictionary also gets the keys of the learner's lookup, so that wikabay-lookup need not
+    // read every record.
+    Database& db = toolSession(t).database(t.alias);
+    tagalog::buildLookupIndex(db.connection(), db.table(table).schema);
     return 0;
 }
 

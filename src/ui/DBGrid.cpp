@@ -5,8 +5,11 @@
 #include "ui/DataSource.h"
 #include "ui/ErrorHandler.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMessageBox>
 #include <QScrollBar>
 
@@ -53,6 +56,16 @@ DBGrid::DBGrid(DataSource& source, std::vector<GridColumn> columns, QWidget* par
                p.color(QPalette::Active, QPalette::HighlightedText));
     setPalette(p);
 
+    // The text shown over an empty grid, left-aligned in its upper part.
+    empty_ = new QLabel(viewport());
+    empty_->setTextFormat(Qt::RichText);
+    empty_->setWordWrap(true);
+    empty_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    empty_->setMargin(4);
+    empty_->setAttribute(Qt::WA_TransparentForMouseEvents, false);
+    empty_->hide();
+    connect(empty_, &QLabel::linkActivated, this, &DBGrid::emptyTextLinkActivated);
+
     connect(&source_, &DataSource::layoutChanged, this, &DBGrid::reload);
     connect(&source_, &DataSource::recordMoved, this, &DBGrid::followCurrentRecord);
     connect(&source_, &DataSource::recordChanged, this,
@@ -69,6 +82,40 @@ void DBGrid::reload() {
     model_.reset();
     shownRow_ = -1;
     followCurrentRecord();
+    showEmptyText();
+}
+
+void DBGrid::setEmptyText(const QString& html) {
+    empty_->setText(html);
+    showEmptyText();
+}
+
+QString DBGrid::emptyText() const {
+    return empty_->text();
+}
+
+void DBGrid::showEmptyText() {
+    empty_->setGeometry(viewport()->rect());
+    empty_->setVisible(!empty_->text().isEmpty() && model_.rowCount() == 0);
+}
+
+void DBGrid::resizeEvent(QResizeEvent* event) {
+    QTableView::resizeEvent(event);
+    showEmptyText();
+}
+
+QString DBGrid::currentRowText() const {
+    const int row = static_cast<int>(source_.dataset().recNo());
+    if (row < 0 || row >= model_.rowCount())
+        return {};
+    QStringList cells;
+    const QHeaderView* h = horizontalHeader();
+    for (int visual = 0; visual < h->count(); ++visual) {
+        const int column = h->logicalIndex(visual);
+        if (!h->isSectionHidden(column))
+            cells << model_.index(row, column).data().toString();
+    }
+    return cells.join(u'\t');
 }
 
 void DBGrid::followCurrentRecord() {
@@ -126,6 +173,11 @@ void DBGrid::alignTopRow() {
 void DBGrid::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Delete && event->modifiers() == Qt::ControlModifier) {
         confirmDelete();
+        return;
+    }
+    if (event->matches(QKeySequence::Copy)) {
+        if (const QString text = currentRowText(); !text.isEmpty())
+            QGuiApplication::clipboard()->setText(text);
         return;
     }
     switch (event->key()) {

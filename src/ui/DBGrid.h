@@ -4,6 +4,8 @@
 
 #include <QTableView>
 
+class QLabel;
+
 namespace wk::ui {
 
 class DataSource;
@@ -12,7 +14,8 @@ class DataSource;
 /// column, columns resized and reordered by dragging their titles, column and row lines, whole-row
 /// selection that stays visible without the focus, no editing. Up and Down move between records,
 /// Tab moves the focus on, typed letters are left to the window's accelerators, and Ctrl+Delete
-/// asks "Delete record?" and deletes the current record when the dataset allows changes.
+/// asks "Delete record?" and deletes the current record when the dataset allows changes. Ctrl+C
+/// copies the current record's shown columns.
 class DBGrid : public QTableView {
     Q_OBJECT
 public:
@@ -23,6 +26,18 @@ public:
 
     DatasetModel& datasetModel() { return model_; }
 
+    /// A rich text shown over the grid while it has no rows (empty: nothing is shown). A link in
+    /// it emits emptyTextLinkActivated with the link's address.
+    void setEmptyText(const QString& html);
+    QString emptyText() const;
+
+    /// The current record's shown columns, in the order they are shown, tab-separated: what
+    /// Ctrl+C puts on the clipboard. Empty when there is no current record.
+    QString currentRowText() const;
+
+signals:
+    void emptyTextLinkActivated(const QString& link);
+
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void keyboardSearch(const QString&) override {}
@@ -30,7 +45,10 @@ protected:
     void scrollContentsBy(int dx, int dy) override;
     void updateGeometries() override;
 
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
+    void showEmptyText();
     /// Puts the top row's upper edge at the top of the view.
     void alignTopRow();
     void reload();
@@ -39,6 +57,7 @@ private:
 
     DataSource& source_;
     DatasetModel model_;
+    QLabel* empty_;
     int shownRow_ = -1;
     bool following_ = false;
 };

@@ -1,5 +1,7 @@
 #include "windows/Main.h"
 
+#include "engine/storage/Session.h"
+#include "engine/tagalog/Lookup.h"
 #include "ui/Bevel.h"
 #include "ui/Colors.h"
 #include "ui/DBControls.h"
@@ -12,6 +14,9 @@
 #include "windows/Forms.h"
 #include "windows/Menu.h"
 
+#include <QApplication>
+#include <QClipboard>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QThread>
@@ -74,6 +79,10 @@ TFormMain::TFormMain() {
     Label7 = ui::makeLabel(QStringLiteral("Notes"), this, {228, 372, 28, 13});
     DBMemo4 = makeMemo("Notes", {224, 388, 205, 89}, ui::kPalerYellow);
 
+    connect(DBGrid1, &ui::DBGrid::emptyTextLinkActivated, this, [this](const QString& link) {
+        guarded([this, link] { searchSuggestion(link.toULong()); });
+    });
+
     // Only the grid and the search edit are reached with Tab.
     setTabOrder(DBGrid1, Edit1);
 
@@ -120,6 +129,7 @@ void TFormMain::ShowAllRecords() {
     Query1.open();
     Edit1->setFocus();
     showCount();
+    showSuggestions();
 }
 
 void TFormMain::showCount() {
@@ -139,10 +149,75 @@ QString TFormMain::searchStatement(const QString& t) {
 
 void TFormMain::Search() {
     setBusyCaption();
+    lastSearch_ = Edit1->text();
     Query1.clearSql();
-    Query1.addSql(searchStatement(Edit1->text()).toStdString());
+    Query1.addSql(searchStatement(lastSearch_).toStdString());
     Query1.open();
     showCount();
+    showSuggestions();
+}
+
+void TFormMain::showSuggestions() {
+    suggestions_.clear();
+    if (Query1.active() && Query1.recordCount() == 0 && !lastSearch_.trimmed().isEmpty()) {
+        // Suggestions are extra: a dictionary that cannot give them shows none, and the search's
+        // caption and count stand as they are.
+        try {
+            engine::Session* session = engine::Session::find("Session1");
+            if (session) {
+                engine::tagalog::Lookup lookup(session->database("Wikabay"));
+                for (const auto& s : lookup.suggest(lastSearch_.toStdString(), 3))
+                    suggestions_.emplace_back(
+                        ui::UpperCaseEdit::toCapitals(QString::fromStdString(s.headword)),
+                        QString::fromStdString(s.why));
+            }
+        } catch (const std::exception&) {
+            suggestions_.clear();
+        }
+    }
+    QStringList lines;
+    for (size_t i = 0; i < suggestions_.size(); ++i)
+        lines << QStringLiteral("Did you mean <a href=\"%1\">%2</a>? (%3)")
+                     .arg(i)
+                     .arg(suggestions_[i].first.toHtmlEscaped(),
+                          suggestions_[i].second.toHtmlEscaped());
+    DBGrid1->setEmptyText(lines.join(QStringLiteral("<br>")));
+}
+
+void TFormMain::searchSuggestion(size_t index) {
+    if (index >= suggestions_.size())
+        return;
+    Edit1->setText(suggestions_[index].first);
+    Search();
+}
+
+QString TFormMain::entryText() const {
+    QStringList lines;
+    if (!Query1.active() || Query1.recordCount() == 0)
+        return {};
+    const std::pair<QLabel*, const char*> fields[] = {
+        {Label1, "Tagalo"},  {Label2, "ActiveVerb"},   {Label3, "PassiveVerb"},
+        {Label4, "English"}, {Label6, "L2Definition"}, {Label5, "Examples"},
+        {Label7, "Notes"}};
+    for (const auto& [label, field] : fields)
+        lines << label->text() + QStringLiteral(": ") +
+                     QString::fromStdString(Query1.fieldAsText(field));
+    return lines.join(u'\n');
+}
+
+bool TFormMain::formKeyPress(QKeyEvent* event) {
+    if (event->key() == Qt::Key_F3 && event->modifiers() == Qt::NoModifier &&
+        QApplication::focusWidget() == Edit1 && !suggestions_.empty()) {
+        guarded([this] { searchSuggestion(0); });
+        return true;
+    }
+    if (event->key() == Qt::Key_C &&
+        event->modifiers() == (Qt::ControlModifier | Qt::ShiftModifier)) {
+        if (const QString text = entryText(); !text.isEmpty())
+            QGuiApplication::clipboard()->setText(text);
+        return true;
+    }
+    return FormBase::formKeyPress(event);
 }
 
 void TFormMain::formClose() {

@@ -5,6 +5,9 @@
 
 #include <QString>
 
+#include <utility>
+#include <vector>
+
 class QFrame;
 class QLabel;
 class QPushButton;
@@ -38,6 +41,16 @@ public:
     /// Runs the search for the text of `Edit1`.
     void Search();
 
+    /// What the empty grid offers after a search that found nothing: up to three headwords the
+    /// learner may have meant, each with why ("root of KINAIN"). A click on one, or F3 in the
+    /// search edit for the first, searches for it as if it had been typed.
+    const std::vector<std::pair<QString, QString>>& suggestions() const { return suggestions_; }
+    void searchSuggestion(size_t index);
+
+    /// The current entry with the window's labels ("Tagalog: kain", ...), one field a line, as
+    /// Ctrl+Shift+C copies it.
+    QString entryText() const;
+
     engine::Query Query1;
     ui::DataSource* DataSource1;
     ui::DBNavigator* DBNavigator1;
@@ -65,13 +78,18 @@ public:
 protected:
     void formActivate() override;
     void formClose() override;
+    bool formKeyPress(QKeyEvent* event) override;
 
 private:
     void FormCreate();
     void ShowAllRecords();
     void showCount();
+    void showSuggestions();
     ui::DBEdit* makeEdit(const char* field, const QRect& geometry, int colour);
     ui::DBMemo* makeMemo(const char* field, const QRect& geometry, int colour);
+
+    QString lastSearch_; // the text of the last search run
+    std::vector<std::pair<QString, QString>> suggestions_;
 };
 
 } // namespace wk

@@ -63,6 +63,12 @@ protected:
 
     /// Runs wikabay-admin with `args` in the test's folder; stdin is empty.
     RunResult run(const std::vector<std::string>& args) const {
+        return runProgram(WIKABAY_ADMIN, args);
+    }
+
+    /// Runs `program` with `args` in the test's folder, with the test's configuration and data
+    /// folders; stdin is empty.
+    RunResult runProgram(const std::string& program, const std::vector<std::string>& args) const {
         std::vector<std::string> env;
         for (char** e = environ; *e; ++e) {
             const std::string_view v(*e);
@@ -71,7 +77,7 @@ protected:
         }
         env.push_back("XDG_CONFIG_HOME=" + (dir_ / "config").string());
         env.push_back("XDG_DATA_HOME=" + (dir_ / "data").string());
-        std::vector<std::string> argStrings{WIKABAY_ADMIN};
+        std::vector<std::string> argStrings{program};
         argStrings.insert(argStrings.end(), args.begin(), args.end());
         std::vector<char*> argv, envp;
         for (std::string& a : argStrings)

@@ -5,7 +5,9 @@
 #include "ui/DBNavigator.h"
 #include "ui/UpperCaseEdit.h"
 
+#include <QClipboard>
 #include <QHeaderView>
+#include <QLabel>
 #include <QPushButton>
 #include <QToolButton>
 
@@ -282,6 +284,61 @@ TEST_F(DictionaryTest, SearchButtonKeepsItsGlyphApartFromItsLabel) {
                 labelRight = x;
     ASSERT_GT(labelRight, 3);
     EXPECT_GE(glyphLeft - labelRight - 1, 3);
+}
+
+// After a search that finds nothing, the empty grid offers what the learner may have meant; a
+// click on one, or F3 in the search edit, searches for it as if it had been typed.
+TEST_F(DictionaryTest, SearchFindingNothingOffersWhatTheLearnerMayHaveMeant) {
+    openDictionary();
+    search("KINAIN");
+    EXPECT_EQ(caption(), "Wikabay - 0 records found");
+    ASSERT_FALSE(FormMain->suggestions().empty());
+    EXPECT_EQ(FormMain->suggestions()[0],
+              std::make_pair(QString("KAIN"), QString("root of KINAIN")));
+    EXPECT_TRUE(FormMain->DBGrid1->emptyText().contains("Did you mean <a href=\"0\">KAIN</a>? "
+                                                        "(root of KINAIN)"))
+        << FormMain->DBGrid1->emptyText().toStdString();
+    auto* shown = FormMain->DBGrid1->viewport()->findChild<QLabel*>();
+    ASSERT_NE(shown, nullptr);
+    EXPECT_TRUE(shown->isVisible());
+
+    FormMain->Edit1->setFocus();
+    QTest::keyClick(FormMain->Edit1, Qt::Key_F3);
+    settle();
+    EXPECT_EQ(FormMain->Edit1->text(), "KAIN");
+    EXPECT_EQ(FormMain->Query1.sqlText(), TFormMain::searchStatement("KAIN").toStdString());
+    EXPECT_EQ(caption(), "Wikabay - 1 records found");
+    EXPECT_TRUE(FormMain->suggestions().empty());
+    EXPECT_FALSE(shown->isVisible());
+
+    // A click on a suggestion does the same; F3 with nothing offered changes nothing.
+    search("NAGBIBIGAY");
+    search("KINAKAIN");
+    ASSERT_FALSE(FormMain->suggestions().empty());
+    QMetaObject::invokeMethod(shown, "linkActivated", Q_ARG(QString, "0"));
+    settle();
+    EXPECT_EQ(FormMain->Edit1->text(), "KAIN");
+    EXPECT_EQ(caption(), "Wikabay - 1 records found");
+    QTest::keyClick(FormMain->Edit1, Qt::Key_F3);
+    EXPECT_EQ(FormMain->Edit1->text(), "KAIN");
+}
+
+TEST_F(DictionaryTest, CtrlCCopiesTheShownColumnsAndCtrlShiftCTheWholeEntry) {
+    openDictionary();
+    FormMain->Query1.next(); // kain
+    FormMain->DBGrid1->setFocus();
+    QTest::keyClick(FormMain->DBGrid1, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "kain\tto eat");
+    FormMain->DBGrid1->horizontalHeader()->moveSection(1, 0);
+    QTest::keyClick(FormMain->DBGrid1, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "to eat\tkain");
+
+    FormMain->Edit1->setFocus();
+    QTest::keyClick(FormMain->Edit1, Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(),
+              "Tagalog: kain\nActive verb: kumain\nPassive verb: kainin\nEnglish: to eat\n"
+              "L2 Definition: Pagsubo at paglunok ng pagkain.\n"
+              "Examples: Kumain ka na? — Have you eaten?\nNotes: Common greeting.");
 }
 
 class DictionaryErrorTest : public WindowTest {};

@@ -159,6 +159,8 @@ protected:
     /// the program (`inputFirst`, as a click on an inactive window can), or right after it, before
     /// anything the activation queued has run.
     void activateWith(ui::FormBase* form, bool inputFirst, const std::function<void()>& input) {
+        // The About window's display a second after start would take the activation midway.
+        FormMenu->Timer1.stop();
         if (inputFirst) {
             form->activateWindow();
             input();

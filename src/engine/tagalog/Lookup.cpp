@@ -1,0 +1,258 @@
+#include "engine/tagalog/Lookup.h"
+
+#include "engine/EngineError.h"
+#include "engine/config/ConfigTree.h"
+#include "engine/search/IndexedSearch.h"
+#include "engine/search/UnicodeText.h"
+#include "engine/storage/Database.h"
+#include "engine/storage/Sqlite.h"
+#include "engine/tagalog/Morphology.h"
+#include "engine/tagalog/SpellChecker.h"
+#include "engine/tagalog/Spelling.h"
+
+#include <algorithm>
+#include <set>
+
+namespace wk::engine::tagalog {
+namespace {
+
+// The fields the dictionary window searches, in the order its statement names them.
+constexpr const char* kSearchedFields[] = {"Tagalo",      "English",      "ActiveVerb",
+                                           "PassiveVerb", "L2Definition", "Examples"};
+
+std::string trimmed(std::string_view text) {
+    const auto space = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
+    while (!text.empty() && space(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && space(text.back()))
+        text.remove_suffix(1);
+    return std::string(text);
+}
+
+int fieldIndex(const std::vector<std::string>& fields, std::string_view name) {
+    for (size_t i = 0; i < fields.size(); ++i)
+        if (equalsIgnoreCase(fields[i], std::string(name)))
+            return static_cast<int>(i);
+    return -1;
+}
+
+} // namespace
+
+struct Lookup::Found {
+    std::vector<LookupEntry> entries;
+    std::set<std::int64_t> rows;
+};
+
+Lookup::Lookup(Database& db, const std::string& table, const std::string& variantsTable)
+    : db_(db), table_(db.table(table)), variantsTable_(variantsTable),
+      keys_(std::make_unique<LookupKeys>(db, table_)), spelling_(std::make_unique<SpellChecker>()) {
+}
+
+Lookup::~Lookup() = default;
+
+void Lookup::addRows(Found& found, const std::vector<std::int64_t>& rows, MatchKind kind,
+                     const std::string& how, size_t limit) const {
+    for (std::int64_t row : rows) {
+        if (found.entries.size() >= limit)
+            return;
+        if (!found.rows.insert(row).second)
+            continue;
+        found.entries.push_back({row, {}, kind, how});
+    }
+}
+
+std::vector<std::pair<std::string, std::string>> Lookup::rootsOf(const std::string& plain) const {
+    std::vector<std::pair<std::string, std::string>> out;
+    for (const RootCandidate& c : rootsAmong(plain, [this](std::string_view root) {
+             return keys_->has(KeyKind::Headword, std::string(root));
+         }))
+        out.emplace_back(c.root, c.how);
+    return out;
+}
+
+std::vector<LookupEntry> Lookup::find(std::string_view word, size_t limit) {
+    const std::string typed = trimmed(word);
+    const std::string plain = plainSpelling(typed);
+    if (plain.empty() || limit == 0)
+        return {};
+    const std::string shown = toUpperUtf8(typed);
+    Found found;
+    const auto full = [&] { return found.entries.size() >= limit; };
+
+    std::vector<std::int64_t> heads = keys_->rows(KeyKind::Headword, plain);
+    if (hasStressMarks(typed) && heads.size() > 1) {
+        // Homographs: the one whose stressed spelling ("Stress: bukás (open)." in its notes) is
+        // the one typed comes first.
+        const std::string marked = "stress: " + markedSpelling(typed);
+        std::stable_partition(heads.begin(), heads.end(), [&](std::int64_t row) {
+            const std::string notes = markedSpelling(fetch(row)[6]);
+            return notes.compare(0, marked.size(), marked) == 0 &&
+                   (notes.size() == marked.size() || notes[marked.size()] == ' ' ||
+                    notes[marked.size()] == '.');
+        });
+    }
+    addRows(found, heads, MatchKind::Headword,
+            hasStressMarks(typed) ? "headword, stress marks aside" : "headword", limit);
+    // A listed variant is a known spelling of its headword, so it comes before the roots, which
+    // the rules only guess: "pagibig" is pag-ibig, not a form of ibig.
+    if (!full()) {
+        const auto& known = variants();
+        if (const auto it = known.find(plain); it != known.end())
+            for (const std::string& head : it->second)
+                addRows(found, keys_->rows(KeyKind::Headword, head), MatchKind::Variant,
+                        "variant spelling " + shown, limit);
+    }
+    for (const auto& [root, how] : rootsOf(plain)) {
+        if (full())
+            break;
+        addRows(found, keys_->rows(KeyKind::Headword, root), MatchKind::Root, "root of " + shown,
+                limit);
+    }
+    if (!full()) {
+        const std::string loose = looseSpelling(plain);
+        std::vector<std::int64_t> rows = keys_->rows(KeyKind::LooseHeadword, loose);
+        if (loose != plain) {
+            const std::vector<std::int64_t> more = keys_->rows(KeyKind::Headword, loose);
+            rows.insert(rows.end(), more.begin(), more.end());
+            std::sort(rows.begin(), rows.end());
+        }
+        addRows(found, rows, MatchKind::AccentFree, "same letters without the tilde of ñ", limit);
+    }
+    if (!full() && utf8Length(plain) >= 2)
+        addRows(found, keys_->rowsWithPrefix(KeyKind::Headword, plain, limit + found.rows.size()),
+                MatchKind::HeadwordPrefix, "headword beginning with " + shown, limit);
+    if (!full())
+        addRows(found, keys_->rows(KeyKind::VerbForm, plain), MatchKind::VerbForm, "verb form",
+                limit);
+    if (!full()) {
+        std::vector<std::int64_t> rows;
+        bool first = true;
+        for (const std::string& w : englishWords(typed)) {
+            const std::vector<std::int64_t> these = keys_->rows(KeyKind::EnglishWord, w);
+            if (first) {
+                rows = these;
+                first = false;
+            } else {
+                std::vector<std::int64_t> both;
+                std::set_intersection(rows.begin(), rows.end(), these.begin(), these.end(),
+                                      std::back_inserter(both));
+                rows.swap(both);
+            }
+        }
+        addRows(found, rows, MatchKind::EnglishWord, "English word", limit);
+    }
+    if (!full())
+        addRows(found, otherFieldRows(shown, limit + found.rows.size()), MatchKind::OtherField,
+                "text in another field", limit);
+
+    for (LookupEntry& e : found.entries)
+        e.fields = fetch(e.row);
+    return found.entries;
+}
+
+std::vector<Suggestion> Lookup::suggest(std::string_view word, size_t limit) {
+    const std::string typed = trimmed(word);
+    const std::string plain = plainSpelling(typed);
+    std::vector<Suggestion> out;
+    if (plain.empty() || limit == 0)
+        return out;
+    const std::string shown = toUpperUtf8(typed);
+    std::set<std::string> seen{plain};
+    const auto offer = [&](const std::string& headKey, const std::string& why) {
+        if (out.size() >= limit || !seen.insert(headKey).second)
+            return;
+        const std::vector<std::int64_t> rows = keys_->rows(KeyKind::Headword, headKey);
+        if (!rows.empty())
+            out.push_back({fetch(rows.front())[0], why});
+    };
+    const auto& known = variants();
+    if (const auto it = known.find(plain); it != known.end())
+        for (const std::string& head : it->second)
+            offer(head, "variant spelling " + shown);
+    for (const auto& [root, how] : rootsOf(plain))
+        offer(root, "root of " + shown);
+    const std::string loose = looseSpelling(plain);
+    for (std::int64_t row : keys_->rows(KeyKind::LooseHeadword, loose))
+        offer(plainSpelling(fetch(row)[0]), "with ñ");
+    if (loose != plain)
+        offer(loose, "without the tilde of ñ");
+    if (out.size() < limit && !spelling_)
+        spelling_ = std::make_unique<SpellChecker>(); // read when first needed
+    if (out.size() < limit)
+        for (const std::string& s : spelling_->suggest(plain))
+            offer(plainSpelling(s), "spelling");
+    return out;
+}
+
+std::vector<std::int64_t> Lookup::otherFieldRows(const std::string& text, size_t limit) {
+    IndexableCondition condition;
+    const std::string pattern = "%" + text + "%";
+    std::vector<std::string> fields;
+    for (const char* f : kSearchedFields)
+        if (const int i = fieldIndex(table_.fields, f); i >= 0) {
+            condition.likeTerms.push_back({table_.fields[i], pattern});
+            fields.push_back(table_.fields[i]);
+        }
+    if (fields.empty())
+        return {};
+    std::vector<std::int64_t> rows;
+    if (auto found = indexedRowIds(db_, table_, condition)) {
+        rows = std::move(*found);
+    } else {
+        std::string sql = "SELECT rowid FROM " + table_.qualified + " WHERE ";
+        for (size_t i = 0; i < fields.size(); ++i)
+            sql += (i ? " OR Upper(" : "Upper(") + quoteIdentifier(fields[i]) + ") like ?1";
+        SqliteStatement st(db_.connection(), sql + " ORDER BY rowid",
+                           "Searching table '" + table_.name + "'");
+        st.bindTextOrNull(1, pattern);
+        while (st.step() && rows.size() < limit)
+            rows.push_back(st.columnInt(0));
+    }
+    if (rows.size() > limit)
+        rows.resize(limit);
+    return rows;
+}
+
+std::vector<std::string> Lookup::fetch(std::int64_t row) {
+    SqliteStatement st(db_.connection(), "SELECT * FROM " + table_.qualified + " WHERE rowid = ?1",
+                       "Reading table '" + table_.name + "'");
+    st.bind(1, row);
+    std::vector<std::string> fields(std::size(kDictionaryFields));
+    if (!st.step())
+        return fields;
+    for (size_t f = 0; f < fields.size(); ++f)
+        if (const int c = fieldIndex(table_.fields, kDictionaryFields[f]);
+            c >= 0 && c < st.columnCount())
+            fields[f] = st.columnText(c);
+    return fields;
+}
+
+const std::map<std::string, std::vector<std::string>>& Lookup::variants() {
+    if (variants_)
+        return *variants_;
+    variants_.emplace();
+    const TableHandle* table = nullptr;
+    try {
+        table = &db_.table(variantsTable_);
+    } catch (const EngineError&) {
+        return *variants_; // no table of variants: none are known
+    }
+    const int variant = fieldIndex(table->fields, "variant");
+    const int head = fieldIndex(table->fields, "headword");
+    if (variant < 0 || head < 0)
+        return *variants_;
+    SqliteStatement st(db_.connection(), "SELECT * FROM " + table->qualified,
+                       "Reading table '" + table->name + "'");
+    while (st.step()) {
+        const std::string v = plainSpelling(st.columnTextView(variant));
+        const std::string h = plainSpelling(st.columnTextView(head));
+        if (!v.empty() && !h.empty() && v != h) {
+            std::vector<std::string>& heads = (*variants_)[v];
+            if (std::find(heads.begin(), heads.end(), h) == heads.end())
+                heads.push_back(h);
+        }
+    }
+    return *variants_;
+}
+
+} // namespace wk::engine::tagalog

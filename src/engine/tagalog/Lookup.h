@@ -1,0 +1,99 @@
+#pragma once
+
+#include "engine/tagalog/LookupIndex.h"
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace wk::engine {
+class Database;
+struct TableHandle;
+} // namespace wk::engine
+
+namespace wk::engine::tagalog {
+
+class SpellChecker;
+
+/// The dictionary's fields, in the order a LookupEntry gives them.
+inline constexpr const char* kDictionaryFields[] = {
+    "Tagalo", "ActiveVerb", "PassiveVerb", "English", "L2Definition", "Examples", "Notes"};
+
+/// How an entry answers a looked-up word, best first; the lookup ranks its entries in this order.
+enum class MatchKind {
+    Headword,       ///< the headword, letter case aside
+    Variant,        ///< the entry of a listed common or older spelling ("kumusta" for "kamusta")
+    Root,           ///< the root of the word taken as an inflected form ("kain" for "kinain")
+    AccentFree,     ///< the headword without stress marks, or without the tilde of ñ
+    HeadwordPrefix, ///< a headword that begins with the word
+    VerbForm,       ///< the word is one of the entry's verb forms
+    EnglishWord,    ///< every word of it is a whole word of the English meaning
+    OtherField      ///< the text occurs in another searched field (as the dictionary's search)
+};
+
+/// One entry found, with how it matched ("root of KINAIN").
+struct LookupEntry {
+    std::int64_t row = 0;
+    std::vector<std::string> fields; ///< as kDictionaryFields; a missing field reads as ""
+    MatchKind match = MatchKind::OtherField;
+    std::string how;
+};
+
+/// A headword the learner may have meant, and why ("root of KINAIN", "spelling").
+struct Suggestion {
+    std::string headword;
+    std::string why;
+};
+
+/// The learner's lookup over a dictionary table: a word (as typed: any letter case, stress marks
+/// or none, an inflected verb, an informal spelling) gives its entries ranked by how they match
+/// (MatchKind), ties in table order, each entry once at its best rank.
+///
+/// Roots come from the morphology rules (Morphology.h) checked against the headwords; variants
+/// from the alias's table `Variants` (fields variant and headword), when there is one; spelling
+/// suggestions from the system's Tagalog Hunspell dictionary, when installed, filtered to
+/// headwords. Nothing here changes a table.
+class Lookup {
+public:
+    /// Over `table` of `db` (the table is attached and checked as every dataset's is). Raises
+    /// EngineError when the table cannot be opened or is not a dictionary.
+    Lookup(Database& db, const std::string& table = "Tagalog",
+           const std::string& variantsTable = "Variants");
+    ~Lookup();
+    Lookup(const Lookup&) = delete;
+    Lookup& operator=(const Lookup&) = delete;
+
+    /// The first `limit` entries for `word`, best first.
+    std::vector<LookupEntry> find(std::string_view word, size_t limit);
+
+    /// Up to `limit` headwords the learner may have meant by `word`, best first: the roots of
+    /// the word taken as an inflected form, the entries of a variant spelling, the headwords
+    /// that match without stress marks, then spelling suggestions. A headword equal to the word
+    /// (letter case aside) is never suggested.
+    std::vector<Suggestion> suggest(std::string_view word, size_t limit);
+
+    /// The keys the lookup reads (from the table file when they are in step there).
+    const LookupKeys& keys() const { return *keys_; }
+
+private:
+    struct Found;
+    void addRows(Found& found, const std::vector<std::int64_t>& rows, MatchKind kind,
+                 const std::string& how, size_t limit) const;
+    std::vector<std::int64_t> otherFieldRows(const std::string& text, size_t limit);
+    std::vector<std::string> fetch(std::int64_t row);
+    const std::map<std::string, std::vector<std::string>>& variants();
+    std::vector<std::pair<std::string, std::string>> rootsOf(const std::string& plain) const;
+
+    Database& db_;
+    const TableHandle& table_;
+    std::string variantsTable_;
+    std::unique_ptr<LookupKeys> keys_;
+    std::optional<std::map<std::string, std::vector<std::string>>> variants_;
+    std::unique_ptr<SpellChecker> spelling_;
+};
+
+} // namespace wk::engine::tagalog

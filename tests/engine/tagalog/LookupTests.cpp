@@ -1,0 +1,204 @@
+// The learner's lookup over real table files: ranking, roots, stress marks, spellings, the keys
+// kept in the file against the keys read from the records, and odd input.
+
+#include "EngineFixture.h"
+
+#include "engine/sql/Table.h"
+#include "engine/storage/Database.h"
+#include "engine/storage/Session.h"
+#include "engine/storage/Sqlite.h"
+#include "engine/tagalog/Lookup.h"
+#include "engine/tagalog/LookupIndex.h"
+#include "engine/tagalog/SpellChecker.h"
+#include "engine/tagalog/Spelling.h"
+
+#include <string>
+#include <vector>
+
+namespace wk::engine::test {
+namespace {
+
+using namespace tagalog;
+
+const std::vector<std::string> kFields = {"Tagalo",       "ActiveVerb", "PassiveVerb", "English",
+                                          "L2Definition", "Examples",   "Notes"};
+
+// Table order matters: entries that only mention a word come before its own entry.
+const Rows kWords = {
+    {"alon", "", "", "wave", "", "Malamig ang tubig sa alon. — The water in the wave is cold.", ""},
+    {"kainan", "", "", "eatery; feast", "", "", ""},
+    {"tubigan", "", "", "watering place", "", "", ""},
+    {"tubig", "", "", "water", "", "", ""},
+    {"kain", "kumain", "kainin", "to eat", "Pagsubo at paglunok ng pagkain.",
+     "Kumain ka na? — Have you eaten?", ""},
+    {"bahay", "", "", "house, home", "", "", ""},
+    {"Niño", "", "", "child (as a name)", "", "", ""},
+    {"kumusta", "", "", "how are you, hello", "", "", ""},
+    {"luto", "magluto", "lutuin", "to cook", "", "", ""},
+    {"inom", "uminom", "inumin", "to drink", "", "Uminom ka ng tubig. — Drink water.", ""},
+    {"salamat", "", "", "thank you", "", "", ""},
+    {"bukas", "", "", "tomorrow", "", "", "Stress: búkas (tomorrow)."},
+    {"bukas", "", "", "open", "", "", "Stress: bukás (open). Also a verb root."},
+};
+
+class LookupTest : public EngineTest {
+protected:
+    void SetUp() override {
+        EngineTest::SetUp();
+        makeTable("Tagalog", kFields, kWords);
+        makeTable("Variants", {"variant", "headword"},
+                  {{"kamusta", "kumusta"}, {"musta", "kumusta"}});
+    }
+
+    Database& db() {
+        static int n = 0;
+        session_ = std::make_unique<Session>("Lookup" + std::to_string(++n));
+        return session_->database(kAlias);
+    }
+
+    void buildKeys() {
+        Database& d = db();
+        ASSERT_TRUE(buildLookupIndex(d.connection(), d.table("Tagalog").schema));
+    }
+
+    // Headword and how, for each entry found.
+    static std::vector<std::pair<std::string, MatchKind>>
+    found(Lookup& lookup, const std::string& word, size_t limit = 10) {
+        std::vector<std::pair<std::string, MatchKind>> out;
+        for (const LookupEntry& e : lookup.find(word, limit))
+            out.emplace_back(e.fields[0], e.match);
+        return out;
+    }
+
+    std::unique_ptr<Session> session_;
+};
+
+TEST_F(LookupTest, RanksTheHeadwordFirstThenPrefixesThenOtherFieldsInTableOrder) {
+    Lookup lookup(db());
+    const auto tubig = found(lookup, "tubig");
+    ASSERT_EQ(tubig.size(), 4u);
+    EXPECT_EQ(tubig[0], std::make_pair(std::string("tubig"), MatchKind::Headword));
+    EXPECT_EQ(tubig[1], std::make_pair(std::string("tubigan"), MatchKind::HeadwordPrefix));
+    EXPECT_EQ(tubig[2], std::make_pair(std::string("alon"), MatchKind::OtherField));
+    EXPECT_EQ(tubig[3], std::make_pair(std::string("inom"), MatchKind::OtherField));
+    EXPECT_EQ(found(lookup, "TUBIG", 1),
+              (std::vector{std::make_pair(std::string("tubig"), MatchKind::Headword)}));
+    // A whole English word ranks above the same letters inside another word.
+    const auto eat = found(lookup, "eat");
+    ASSERT_GE(eat.size(), 2u);
+    EXPECT_EQ(eat[0], std::make_pair(std::string("kain"), MatchKind::EnglishWord));
+    EXPECT_EQ(eat[1], std::make_pair(std::string("kainan"), MatchKind::OtherField));
+}
+
+TEST_F(LookupTest, InflectedVerbsFindTheirRootAndStressMarksAreIgnored) {
+    Lookup lookup(db());
+    for (const char* word : {"kinain", "kumakain", "kakain", "kinakain"}) {
+        const std::vector<LookupEntry> e = lookup.find(word, 3);
+        ASSERT_FALSE(e.empty()) << word;
+        EXPECT_EQ(e[0].fields[0], "kain") << word;
+        EXPECT_EQ(e[0].match, MatchKind::Root) << word;
+    }
+    EXPECT_EQ(lookup.find("kinain", 1)[0].how, "root of KINAIN");
+    EXPECT_EQ(found(lookup, "nagluto", 1)[0].first, "luto");
+    EXPECT_EQ(found(lookup, "inumin", 1)[0].first, "inom");
+    for (const char* word : {"báhay", "BÁHAY", "salámat", "Salâmat"})
+        EXPECT_EQ(found(lookup, word, 1),
+                  (std::vector{std::make_pair(plainSpelling(word), MatchKind::Headword)}))
+            << word;
+    EXPECT_EQ(found(lookup, "kumáin", 1)[0].first, "kain");
+
+    // Of two homographs, the stressed spelling typed picks its own entry first.
+    EXPECT_EQ(lookup.find("bukás", 1)[0].fields[3], "open");
+    EXPECT_EQ(lookup.find("BÚKAS", 1)[0].fields[3], "tomorrow");
+    EXPECT_EQ(lookup.find("bukas", 2)[1].fields[3], "open");
+}
+
+TEST_F(LookupTest, VariantsAndTheTildeFindTheirEntries) {
+    Lookup lookup(db());
+    EXPECT_EQ(found(lookup, "kamusta", 1),
+              (std::vector{std::make_pair(std::string("kumusta"), MatchKind::Variant)}));
+    EXPECT_EQ(found(lookup, "nino", 1),
+              (std::vector{std::make_pair(std::string("Niño"), MatchKind::AccentFree)}));
+    EXPECT_EQ(found(lookup, "NIÑO", 1),
+              (std::vector{std::make_pair(std::string("Niño"), MatchKind::Headword)}));
+
+    // Without a table of variants the lookup still works, and finds no variant.
+    std::filesystem::remove(tables() / "Variants.db");
+    Lookup without(db());
+    EXPECT_TRUE(found(without, "kamusta").empty());
+    EXPECT_EQ(found(without, "kumusta", 1)[0].first, "kumusta");
+}
+
+TEST_F(LookupTest, KeysInTheFileAnswerAsTheRecordsDoAndAChangeRetiresThem) {
+    const std::vector<std::string> words = {"tubig", "kinain", "báhay",  "kamusta", "nino", "eat",
+                                            "ka",    "water",  "uminom", "xyz",     "%",    ""};
+    std::vector<std::vector<std::pair<std::string, MatchKind>>> fromRecords;
+    {
+        Lookup lookup(db());
+        ASSERT_FALSE(lookup.keys().fromIndex());
+        for (const std::string& w : words)
+            fromRecords.push_back(found(lookup, w));
+    }
+    buildKeys();
+    {
+        Lookup lookup(db());
+        ASSERT_TRUE(lookup.keys().fromIndex());
+        for (size_t i = 0; i < words.size(); ++i)
+            EXPECT_EQ(found(lookup, words[i]), fromRecords[i]) << words[i];
+    }
+    // A change by any program retires the keys; the lookup then reads the records.
+    {
+        SqliteDb raw((tables() / "Tagalog.db").string(), SqliteDb::Mode::ReadWrite);
+        raw.exec("UPDATE records SET Tagalo = 'tubigin' WHERE Tagalo = 'tubig'", "test");
+    }
+    Lookup lookup(db());
+    EXPECT_FALSE(lookup.keys().fromIndex());
+    EXPECT_EQ(found(lookup, "tubigin", 1)[0],
+              std::make_pair(std::string("tubigin"), MatchKind::Headword));
+}
+
+TEST_F(LookupTest, SuggestsRootsVariantsAndSpellingsButNeverTheWordItself) {
+    Lookup lookup(db());
+    const std::vector<Suggestion> kinain = lookup.suggest("KINAIN", 3);
+    ASSERT_FALSE(kinain.empty());
+    EXPECT_EQ(kinain[0].headword, "kain");
+    EXPECT_EQ(kinain[0].why, "root of KINAIN");
+    EXPECT_EQ(lookup.suggest("kamusta", 3)[0].headword, "kumusta");
+    EXPECT_EQ(lookup.suggest("nino", 3)[0].headword, "Niño");
+    EXPECT_TRUE(lookup.suggest("tubig", 3).empty());
+    EXPECT_LE(lookup.suggest("kakainin", 1).size(), 1u);
+    if (!SpellChecker().available())
+        GTEST_SKIP() << "the Tagalog Hunspell dictionary is not installed";
+    const std::vector<Suggestion> typo = lookup.suggest("salamt", 3);
+    ASSERT_FALSE(typo.empty());
+    EXPECT_EQ(typo[0].headword, "salamat");
+    EXPECT_EQ(typo[0].why, "spelling");
+}
+
+TEST_F(LookupTest, OddInputNeverFails) {
+    buildKeys();
+    Lookup lookup(db());
+    for (const std::string& word :
+         {std::string(), std::string("   "), std::string("\""), std::string("'; DROP TABLE x"),
+          std::string("%"), std::string("_"), std::string("-"), std::string("\xff\xfe"),
+          std::string(5000, 'a'), std::string("ka-") + std::string(300, '-')}) {
+        EXPECT_NO_THROW(lookup.find(word, 5)) << word.size();
+        EXPECT_NO_THROW(lookup.suggest(word, 3)) << word.size();
+    }
+    EXPECT_TRUE(lookup.find("", 5).empty());
+    EXPECT_EQ(found(lookup, " tubig ", 1)[0].first, "tubig");
+}
+
+TEST(Spelling, StressMarksGoAndTheTildeStaysUnlessLoose) {
+    EXPECT_EQ(plainSpelling("Báhay"), "bahay");
+    EXPECT_EQ(plainSpelling("BATÀ TAYÔ"), "bata tayo");
+    EXPECT_EQ(plainSpelling("NIÑO"), "niño");
+    EXPECT_EQ(looseSpelling("Niño"), "nino");
+    EXPECT_TRUE(hasStressMarks("salámat"));
+    EXPECT_FALSE(hasStressMarks("Niño"));
+    EXPECT_EQ(englishWords("to eat; to dine (formal), don't"),
+              (std::vector<std::string>{"to", "eat", "dine", "formal", "don't"}));
+}
+
+} // namespace
+} // namespace wk::engine::test
