@@ -355,7 +355,8 @@ private:
             if (!hyphen && isVowel(p.text.back()) && rest.size() > 1 && rest[0] == 'r' &&
                 isVowel(rest[1])) {
                 State d = c;
-                d.stem = "d" + std::string(rest.substr(1));
+                d.stem.assign(1, 'd');
+                d.stem.append(rest.substr(1));
                 d.cost += kInitialDToR;
                 d.how += " (d became r)";
                 add(std::move(d));
