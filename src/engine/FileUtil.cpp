@@ -2,14 +2,17 @@
 
 #include "engine/EngineError.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <fcntl.h>
-#include <fstream>
 #include <random>
-#include <sstream>
+#include <string_view>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace wk::engine::fileutil {
 namespace {
@@ -32,34 +35,98 @@ bool writeAll(int fd, const char* data, size_t size) {
     return true;
 }
 
+constexpr std::string_view kTemporaryMark = ".tmp.";
+
+bool allDigits(std::string_view s) {
+    return !s.empty() &&
+           std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// True for `<fileName>.tmp.<digits>.<digits>`, the name writeFileAtomically gives a temporary.
+bool isTemporaryOf(std::string_view name, std::string_view fileName) {
+    if (!name.starts_with(fileName) || !name.substr(fileName.size()).starts_with(kTemporaryMark))
+        return false;
+    const std::string_view rest = name.substr(fileName.size() + kTemporaryMark.size());
+    const size_t dot = rest.find('.');
+    return dot != std::string_view::npos && allDigits(rest.substr(0, dot)) &&
+           allDigits(rest.substr(dot + 1));
+}
+
+// Holds back the signals that end a program for the object's lifetime (this thread only); one
+// that arrives meanwhile is delivered when the object goes.
+class HeldSignals {
+public:
+    HeldSignals() {
+        sigset_t set;
+        sigemptyset(&set);
+        for (int sig : {SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGXFSZ})
+            sigaddset(&set, sig);
+        held_ = ::pthread_sigmask(SIG_BLOCK, &set, &before_) == 0;
+    }
+    ~HeldSignals() {
+        if (held_)
+            ::pthread_sigmask(SIG_SETMASK, &before_, nullptr);
+    }
+    HeldSignals(const HeldSignals&) = delete;
+    HeldSignals& operator=(const HeldSignals&) = delete;
+
+private:
+    sigset_t before_;
+    bool held_ = false;
+};
+
 } // namespace
 
 std::string readFile(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in)
-        throw ioError("Cannot read", file, errno ? errno : EIO);
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    if (in.bad())
-        throw ioError("Cannot read", file, EIO);
-    return ss.str();
+    // Not blocking: a pipe in the file's place is refused below instead of waiting for a writer.
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        throw ioError("Cannot read", file, errno);
+    auto fail = [&](const std::string& why) {
+        ::close(fd);
+        return EngineError(ErrorCode::Io, "Cannot read '" + file.string() + "': " + why);
+    };
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        throw fail(std::strerror(errno));
+    if (S_ISDIR(st.st_mode))
+        throw fail("it is a folder, not a file");
+    if (!S_ISREG(st.st_mode))
+        throw fail("it is not a plain file");
+    std::string content;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            throw fail(std::strerror(errno));
+        if (n == 0)
+            break;
+        content.append(buffer, static_cast<size_t>(n));
+    }
+    ::close(fd);
+    return content;
 }
 
 void writeFileAtomically(const std::filesystem::path& file, const std::string& content) {
     std::random_device rd;
-    const std::filesystem::path tmp =
-        file.string() + ".tmp." + std::to_string(::getpid()) + "." + std::to_string(rd());
-    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0)
-        throw ioError("Cannot write", file, errno);
-    bool ok = writeAll(fd, content.data(), content.size()) && ::fsync(fd) == 0;
-    int err = errno;
-    ok = (::close(fd) == 0) && ok;
-    if (!ok || ::rename(tmp.c_str(), file.c_str()) != 0) {
-        if (ok)
-            err = errno;
-        ::unlink(tmp.c_str());
-        throw ioError("Cannot write", file, err ? err : EIO);
+    const std::filesystem::path tmp = file.string() + std::string(kTemporaryMark) +
+                                      std::to_string(::getpid()) + "." + std::to_string(rd());
+    {
+        const HeldSignals held;
+        int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (fd < 0)
+            throw ioError("Cannot write", file, errno);
+        bool ok = writeAll(fd, content.data(), content.size()) && ::fsync(fd) == 0;
+        int err = errno;
+        ok = (::close(fd) == 0) && ok;
+        if (!ok || ::rename(tmp.c_str(), file.c_str()) != 0) {
+            if (ok)
+                err = errno;
+            ::unlink(tmp.c_str());
+            throw ioError("Cannot write", file, err ? err : EIO);
+        }
     }
     // Make the rename itself durable.
     int dir = ::open(file.parent_path().empty() ? "." : file.parent_path().c_str(),
@@ -68,6 +135,27 @@ void writeFileAtomically(const std::filesystem::path& file, const std::string& c
         ::fsync(dir);
         ::close(dir);
     }
+}
+
+void removeStaleTemporaries(const std::filesystem::path& file,
+                            std::filesystem::file_time_type before) {
+    namespace fs = std::filesystem;
+    const fs::path folder = file.parent_path().empty() ? fs::path(".") : file.parent_path();
+    const std::string fileName = file.filename().string();
+    std::vector<fs::path> stale;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const fs::path& p = it->path();
+        std::error_code statEc;
+        if (!isTemporaryOf(p.filename().string(), fileName) ||
+            !fs::is_regular_file(fs::symlink_status(p, statEc)))
+            continue;
+        const fs::file_time_type changed = fs::last_write_time(p, statEc);
+        if (!statEc && changed < before)
+            stale.push_back(p);
+    }
+    for (const fs::path& p : stale)
+        fs::remove(p, ec);
 }
 
 void createFolder(const std::filesystem::path& folder) {
@@ -102,6 +190,7 @@ FileLock::FileLock(const std::string& lockFile) {
             throw ioError("Cannot lock", lockFile, err);
         }
     }
+    acquired_ = std::filesystem::file_time_type::clock::now();
 }
 
 FileLock::~FileLock() {

@@ -25,6 +25,8 @@ void ConfigStore::update(const std::function<void(ConfigTree&)>& change) const {
     ConfigTree tree = load();
     change(tree);
     fileutil::writeFileAtomically(file_, tree.serialize());
+    // Temporaries of writes that a crash or a kill cut off are older than this lock.
+    fileutil::removeStaleTemporaries(file_, lock.acquired());
 }
 
 } // namespace wk::engine

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <unordered_set>
 
 namespace wk::engine {
 
@@ -27,6 +28,14 @@ std::string_view trim(std::string_view s) {
     while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
         s.remove_suffix(1);
     return s;
+}
+
+// The key of a normalised path in the tree's index: its letters in capitals.
+std::string pathKey(std::string_view path) {
+    std::string key(path);
+    for (char& c : key)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return key;
 }
 
 // True when `path` lies below `parent` (or is it); `rest` receives what follows `parent`.
@@ -146,21 +155,23 @@ std::string ConfigTree::serialize() const {
     return out;
 }
 
-const ConfigNode* ConfigTree::findNode(std::string_view path) const {
-    const std::string p = normalisePath(path);
-    for (const ConfigNode& n : nodes_)
-        if (equalsIgnoreCase(n.path, p))
-            return &n;
-    return nullptr;
+const ConfigNode* ConfigTree::findNode(std::string_view path) const& {
+    const auto it = index_.find(pathKey(normalisePath(path)));
+    return it == index_.end() ? nullptr : &nodes_[it->second];
 }
 
 ConfigNode& ConfigTree::nodeFor(std::string_view path) {
-    const std::string p = normalisePath(path);
-    for (ConfigNode& n : nodes_)
-        if (equalsIgnoreCase(n.path, p))
-            return n;
-    nodes_.push_back({p, {}});
-    return nodes_.back();
+    std::string p = normalisePath(path);
+    const auto [it, added] = index_.try_emplace(pathKey(p), nodes_.size());
+    if (added)
+        nodes_.push_back({std::move(p), {}});
+    return nodes_[it->second];
+}
+
+void ConfigTree::reindex() {
+    index_.clear();
+    for (size_t i = 0; i < nodes_.size(); ++i)
+        index_.emplace(pathKey(nodes_[i].path), i);
 }
 
 std::optional<std::string> ConfigTree::get(std::string_view path, std::string_view entry) const {
@@ -204,20 +215,23 @@ bool ConfigTree::removeNode(std::string_view path) {
         std::string_view rest;
         return startsWithPath(n.path, p, rest);
     });
-    return nodes_.size() != before;
+    if (nodes_.size() == before)
+        return false;
+    reindex();
+    return true;
 }
 
 std::vector<std::string> ConfigTree::subnodes(std::string_view path) const {
     const std::string p = normalisePath(path);
     std::vector<std::string> out;
+    std::unordered_set<std::string> seen; // the children's names in capitals
     for (const ConfigNode& n : nodes_) {
         std::string_view rest;
         if (!startsWithPath(n.path, p, rest) || rest.empty())
             continue;
         std::string child(rest.substr(0, rest.find('\\')));
-        if (std::none_of(out.begin(), out.end(),
-                         [&](const std::string& s) { return equalsIgnoreCase(s, child); }))
-            out.push_back(child);
+        if (seen.insert(pathKey(child)).second)
+            out.push_back(std::move(child));
     }
     return out;
 }

@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace wk::engine {
@@ -39,7 +40,10 @@ public:
     /// Normalises a path: a leading backslash, no trailing one, no empty parts.
     static std::string normalisePath(std::string_view path);
 
-    const ConfigNode* findNode(std::string_view path) const;
+    /// The node at `path`, or null. The pointer lives as long as the tree and until the tree's
+    /// next change; asking a temporary tree for it does not compile.
+    const ConfigNode* findNode(std::string_view path) const&;
+    const ConfigNode* findNode(std::string_view path) const&& = delete;
     std::optional<std::string> get(std::string_view path, std::string_view entry) const;
 
     /// Sets an entry, creating the node and the entry as needed. An existing entry keeps its
@@ -52,12 +56,17 @@ public:
     /// The names of the nodes directly below `path`, in first-seen order.
     std::vector<std::string> subnodes(std::string_view path) const;
 
-    const std::vector<ConfigNode>& nodes() const { return nodes_; }
+    const std::vector<ConfigNode>& nodes() const& { return nodes_; }
+    const std::vector<ConfigNode>& nodes() const&& = delete;
 
 private:
     ConfigNode& nodeFor(std::string_view path);
+    void reindex();
 
     std::vector<ConfigNode> nodes_;
+    // The position in nodes_ of each node, by its path in capitals: finding a node does not
+    // walk the whole tree, so reading a file of many nodes stays linear.
+    std::unordered_map<std::string, size_t> index_;
 };
 
 /// Compares two names without regard to ASCII letter case.

@@ -2,9 +2,12 @@
 
 #include "engine/config/ConfigApi.h"
 
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <csignal>
 #include <cstring>
 #include <strings.h>
 #include <thread>
@@ -67,7 +70,8 @@ TEST_F(ConfigApiTest, EntryStoredInLowerCaseIsFoundAndKeepsItsSpelling) {
     DbiCloseCursor(&cur);
     DbiExit();
 
-    const ConfigNode* node = ConfigStore().load().findNode(kInit);
+    const ConfigTree tree = ConfigStore().load();
+    const ConfigNode* node = tree.findNode(kInit);
     ASSERT_NE(node, nullptr);
     ASSERT_EQ(node->entries.size(), 2u);
     EXPECT_EQ(node->entries[1].name, "net dir");
@@ -243,6 +247,129 @@ TEST_F(ConfigStoreTest, ControlCharactersAreRefusedAndNothingIsWritten) {
     // What can be stored comes back unchanged, blanks and '=' included.
     ConfigStore().update([](ConfigTree& t) { t.set(kInit, "NET DIR", " a=b [c] # "); });
     EXPECT_EQ(ConfigStore().load().get(kInit, "net dir"), " a=b [c] # ");
+}
+
+// A node found in a temporary tree would dangle at once; asking one does not compile.
+template <typename T>
+concept FindsNodesIn = requires(T&& tree) {
+    std::forward<T>(tree).findNode("\\SYSTEM");
+};
+template <typename T>
+concept ListsNodesOf = requires(T&& tree) {
+    std::forward<T>(tree).nodes();
+};
+static_assert(FindsNodesIn<const ConfigTree&> && ListsNodesOf<const ConfigTree&>);
+static_assert(!FindsNodesIn<ConfigTree> && !ListsNodesOf<ConfigTree>);
+
+TEST_F(ConfigStoreTest, WriteCutOffByAFullDiskLeavesNoTemporaryAndTheOldFile) {
+    const fs::path file = ConfigStore().file();
+    const std::string before = readBytes(file);
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        // The file size limit ends the process by default, as a full quota would stop a write.
+        const rlimit noCore{0, 0};
+        const rlimit limit{4096, 4096};
+        ::setrlimit(RLIMIT_CORE, &noCore);
+        ::signal(SIGXFSZ, SIG_DFL);
+        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
+            ::_exit(3);
+        try {
+            ConfigStore().update(
+                [](ConfigTree& t) { t.set(kInit, "NET DIR", std::string(20000, 'x')); });
+        } catch (const EngineError&) {
+            ::_exit(1);
+        }
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_FALSE(WIFEXITED(status) && WEXITSTATUS(status) == 3) << "cannot limit the file size";
+    EXPECT_FALSE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        << "the write cannot have succeeded";
+    EXPECT_EQ(readBytes(file), before);
+    for (const auto& entry : fs::directory_iterator(file.parent_path()))
+        EXPECT_EQ(entry.path().filename().string().find(".tmp."), std::string::npos)
+            << entry.path();
+}
+
+TEST_F(ConfigStoreTest, StaleTemporariesOfTheFileGoWithTheNextWriteAndNothingElse) {
+    const fs::path dir = ConfigStore().file().parent_path();
+    const auto hourAgo = fs::file_time_type::clock::now() - std::chrono::hours(1);
+    const std::vector<std::string> stale = {"engine.cfg.tmp.4242.17", "engine.cfg.tmp.1.2"};
+    const std::vector<std::string> kept = {"engine.cfg.tmp.notes", "engine.cfg.tmp.4242.17.bak",
+                                           "engine.cfg.tmp.4242",  "other.cfg.tmp.4242.17",
+                                           "engine.cfg.tmp..17",   "engine.cfg.bak"};
+    for (const std::string& name : stale)
+        writeBytes(dir / name, "[\\HALF");
+    for (const std::string& name : kept)
+        writeBytes(dir / name, "keep me");
+    for (const auto& entry : fs::directory_iterator(dir))
+        fs::last_write_time(entry.path(), hourAgo);
+    // Changed after the next writer takes the lock: it may be another writer's, and stays.
+    const std::string fresh = "engine.cfg.tmp.4242.18";
+    writeBytes(dir / fresh, "[\\HALF");
+    fs::last_write_time(dir / fresh, fs::file_time_type::clock::now() + std::chrono::hours(1));
+
+    ConfigStore().update([](ConfigTree& t) { t.set(kInit, "NET DIR", "C:\\Shared"); });
+    EXPECT_EQ(ConfigStore().load().get(kInit, "NET DIR"), "C:\\Shared");
+    for (const std::string& name : stale)
+        EXPECT_FALSE(fs::exists(dir / name)) << name;
+    for (const std::string& name : kept)
+        EXPECT_EQ(readBytes(dir / name), "keep me") << name;
+    EXPECT_TRUE(fs::exists(dir / fresh));
+}
+
+TEST_F(ConfigStoreTest, FolderOrOtherNonFileInTheFilesPlaceIsAnErrorNamingIt) {
+    const fs::path file = ConfigStore().file();
+    fs::remove(file);
+    fs::create_directory(file);
+    const EngineError folder = engineErrorOf([] { ConfigStore().load(); });
+    EXPECT_EQ(folder.code(), ErrorCode::Io);
+    EXPECT_TRUE(mentions(folder, "'" + file.string() + "'")) << folder.what();
+    EXPECT_TRUE(mentions(folder, "is a folder, not a file")) << folder.what();
+    EXPECT_THROW(ConfigStore().update([](ConfigTree& t) { aliases::set(t, "Other", "/x"); }),
+                 EngineError);
+    EXPECT_TRUE(fs::is_directory(file));
+
+    // A device read as an empty text would lose every alias without a word.
+    fs::remove(file);
+    fs::create_symlink("/dev/null", file);
+    const EngineError device = engineErrorOf([] { ConfigStore().load(); });
+    EXPECT_EQ(device.code(), ErrorCode::Io);
+    EXPECT_TRUE(mentions(device, file.string())) << device.what();
+}
+
+TEST_F(ConfigStoreTest, ThirtyTwoThousandNodesAreReadAndEachIsFound) {
+    constexpr int kCount = 32000;
+    std::string text;
+    for (int i = 0; i < kCount; ++i)
+        text += "[\\DATABASES\\Alias" + std::to_string(i) + "\\DB INFO]\nPATH=/p/" +
+                std::to_string(i) + "\n";
+    // A later line of a node spelled otherwise adds to the same node.
+    text += "[\\databases\\ALIAS7\\db info]\nTYPE=STANDARD\n";
+    ConfigTree tree = ConfigTree::parse(text, "big.cfg");
+    ASSERT_EQ(tree.nodes().size(), static_cast<size_t>(kCount));
+    const auto listed = aliases::list(tree);
+    ASSERT_EQ(listed.size(), static_cast<size_t>(kCount));
+    for (int i = 0; i < kCount; ++i) {
+        const std::string alias = "Alias" + std::to_string(i);
+        ASSERT_EQ(listed[i].first, alias);
+        ASSERT_EQ(aliases::folder(tree, alias), "/p/" + std::to_string(i));
+    }
+    EXPECT_EQ(tree.get("\\DATABASES\\Alias7\\DB INFO", "type"), "STANDARD");
+
+    // Removing nodes keeps every other one found where it is.
+    EXPECT_TRUE(tree.removeNode("\\DATABASES\\Alias5"));
+    EXPECT_EQ(tree.findNode("\\DATABASES\\Alias5\\DB INFO"), nullptr);
+    EXPECT_FALSE(aliases::exists(tree, "Alias5"));
+    const ConfigNode* last = tree.findNode("\\databases\\alias31999\\db info");
+    ASSERT_NE(last, nullptr);
+    EXPECT_EQ(last->entries.at(0).value, "/p/31999");
+    tree.set("\\DATABASES\\Alias5\\DB INFO", "PATH", "/again");
+    EXPECT_EQ(aliases::folder(tree, "Alias5"), "/again");
+    EXPECT_EQ(tree.nodes().back().path, "\\DATABASES\\Alias5\\DB INFO");
+    EXPECT_EQ(tree.subnodes("\\DATABASES").size(), static_cast<size_t>(kCount));
 }
 
 } // namespace
