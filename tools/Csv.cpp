@@ -47,23 +47,34 @@ void CsvReader::fail(const std::string& why) const {
 }
 
 int CsvReader::get() {
-    int c = in_.get();
+    int c = pendingAt_ < pending_.size() ? static_cast<unsigned char>(pending_[pendingAt_++])
+                                         : in_.get();
     if (c == '\n')
         ++lineNo_;
     return c;
 }
 
+int CsvReader::peek() {
+    return pendingAt_ < pending_.size() ? static_cast<unsigned char>(pending_[pendingAt_])
+                                        : in_.peek();
+}
+
+// Reads the mark byte by byte without going back in the input: the bytes of a text that only
+// begins like the mark are kept and read again as text.
+void CsvReader::skipByteOrderMark() {
+    static constexpr char kMark[] = "\xEF\xBB\xBF";
+    for (size_t i = 0; i + 1 < sizeof kMark; ++i) {
+        if (in_.peek() != static_cast<unsigned char>(kMark[i]))
+            return;
+        pending_ += static_cast<char>(in_.get());
+    }
+    pending_.clear();
+}
+
 bool CsvReader::next(std::vector<std::string>& fields) {
     if (first_) {
         first_ = false;
-        if (in_.peek() == 0xEF) {
-            char bom[3];
-            in_.read(bom, 3);
-            if (std::string(bom, 3) != "\xEF\xBB\xBF") {
-                in_.clear();
-                in_.seekg(0);
-            }
-        }
+        skipByteOrderMark();
     }
     for (;;) {
         fields.clear();
@@ -71,7 +82,7 @@ bool CsvReader::next(std::vector<std::string>& fields) {
         int c = get();
         if (c == EOF)
             return false;
-        if (c == '\n' || (c == '\r' && in_.peek() == '\n')) {
+        if (c == '\n' || (c == '\r' && peek() == '\n')) {
             if (c == '\r')
                 get();
             continue; // an empty line
@@ -86,7 +97,7 @@ bool CsvReader::next(std::vector<std::string>& fields) {
                     if (c == EOF)
                         fail("a quoted field is not closed");
                     if (c == '"') {
-                        if (in_.peek() == '"') {
+                        if (peek() == '"') {
                             get();
                             field += '"';
                             continue;
@@ -99,7 +110,7 @@ bool CsvReader::next(std::vector<std::string>& fields) {
                 if (c != ',' && c != '\n' && c != '\r' && c != EOF)
                     fail("unexpected text after a closing quote");
             }
-            if (c == ',' || c == '\n' || c == EOF || (c == '\r' && in_.peek() == '\n')) {
+            if (c == ',' || c == '\n' || c == EOF || (c == '\r' && peek() == '\n')) {
                 if (!isValidUtf8(field))
                     fail("field " + std::to_string(fields.size() + 1) + " is not valid UTF-8");
                 fields.push_back(std::move(field));

@@ -15,8 +15,9 @@ public:
 };
 
 /// Reads RFC 4180 CSV: fields separated by commas, records by LF or CRLF; a quoted field may hold
-/// commas, doubled quotes and line breaks. A UTF-8 byte order mark at the start is skipped and
-/// completely empty lines are passed over. Text must be valid UTF-8.
+/// commas, doubled quotes and line breaks. A UTF-8 byte order mark at the start is skipped (also
+/// when the input is a pipe, which cannot go back) and completely empty lines are passed over.
+/// Text must be valid UTF-8.
 class CsvReader {
 public:
     CsvReader(std::istream& in, std::string source);
@@ -29,10 +30,14 @@ public:
 
 private:
     [[noreturn]] void fail(const std::string& why) const;
+    void skipByteOrderMark();
     int get();
+    int peek();
 
     std::istream& in_;
     std::string source_;
+    std::string pending_; // bytes read ahead at the start that are text after all
+    size_t pendingAt_ = 0;
     long long lineNo_ = 1;
     long long recordLine_ = 0;
     bool first_ = true;

@@ -2,6 +2,11 @@
 
 #include "AdminRunner.h"
 
+#include <sys/stat.h>
+
+#include <csignal>
+#include <thread>
+
 namespace wk::tools::test {
 namespace {
 
@@ -186,6 +191,39 @@ TEST_F(AdminTool, UnknownAliasIsNamed) {
         EXPECT_EQ(r.out, "");
     }
     EXPECT_FALSE(fs::exists(dir() / "tables" / "Words.db"));
+}
+
+TEST_F(AdminTool, ByteOrderMarkBeforeTheHeaderIsDroppedFromAFileAndFromAPipe) {
+    const std::string body = "Tagalo,English\nniña,girl\n";
+    const std::string bom = "\xEF\xBB\xBF";
+    // A pipe cannot go back: what only begins like the mark must still be read as text.
+    const std::string wide = "\xEF\xBC\xA1"; // a fullwidth A, whose first byte is the mark's
+    auto importThroughAPipe = [&](const std::string& table, const std::string& csv) {
+        const fs::path pipe = dir() / "pipe.csv";
+        fs::remove(pipe);
+        EXPECT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+        ::signal(SIGPIPE, SIG_IGN); // the tool may stop reading early
+        std::thread writer([&] { std::ofstream(pipe, std::ios::binary) << csv; });
+        const RunResult r = run({"import", "--alias", "Test", table, "pipe.csv"});
+        // Had the tool not opened the pipe, this lets the writer finish.
+        const int fd = ::open(pipe.c_str(), O_RDONLY | O_NONBLOCK);
+        writer.join();
+        if (fd >= 0)
+            ::close(fd);
+        return r;
+    };
+    writeBytes(dir() / "bom.csv", bom + body);
+    ok({"import", "--alias", "Test", "FromFile", "bom.csv"});
+    EXPECT_EQ(exported("FromFile"), body);
+    EXPECT_EQ(importThroughAPipe("FromPipe", bom + body).code, 0);
+    EXPECT_EQ(exported("FromPipe"), body);
+    EXPECT_EQ(
+        ok({"query", "--alias", "Test", "SELECT English FROM FromPipe WHERE Tagalo = 'niña'"}).out,
+        "English\ngirl\n1 records\n");
+
+    EXPECT_EQ(importThroughAPipe("Wide", wide + body).code, 0);
+    EXPECT_EQ(exported("Wide"), wide + body);
+    EXPECT_EQ(importThroughAPipe("Short", "\xEF\xBB").code, 1) << "not valid UTF-8";
 }
 
 } // namespace
