@@ -2,18 +2,21 @@
 
 #include "AdminRunner.h"
 
+#include <unicode/normalizer2.h>
 #include <unicode/unistr.h>
 
 #include <algorithm>
 #include <cctype>
 #include <map>
+#include <set>
+#include <sstream>
 
 namespace wk::tools::test {
 namespace {
 
 using Records = std::vector<std::vector<std::string>>;
 
-const char* const kTables[] = {"Tagalog", "Expressions1", "Internet"};
+const char* const kTables[] = {"Tagalog", "Expressions1", "Internet", "variants"};
 
 const char* const kTopics[] = {"General",    "Language", "Conversation", "Relationships",
                                "Travelling", "Food",     "Date/time",    "Money",
@@ -132,7 +135,8 @@ TEST_F(SampleData, EveryRowIsImported) {
         EXPECT_EQ(recordCount(query(std::string("SELECT * FROM ") + table)),
                   static_cast<long>(records.size() - 1));
     }
-    EXPECT_GE(readCsv("Tagalog").size() - 1, 600u);
+    EXPECT_GE(readCsv("Tagalog").size() - 1, 3000u);
+    EXPECT_GE(readCsv("Expressions1").size() - 1, 400u);
 }
 
 TEST_F(SampleData, EveryTopicHasPhrasesAndEveryPhraseATopic) {
@@ -140,7 +144,7 @@ TEST_F(SampleData, EveryTopicHasPhrasesAndEveryPhraseATopic) {
     for (const char* topic : kTopics) {
         const long n = recordCount(
             query(std::string("SELECT * FROM Expressions1 WHERE [Group] = \"") + topic + "\""));
-        EXPECT_GT(n, 0) << topic;
+        EXPECT_GE(n, 35) << topic;
         filed += n;
     }
     EXPECT_EQ(filed, static_cast<long>(readCsv("Expressions1").size() - 1));
@@ -163,19 +167,99 @@ TEST_F(SampleData, EntriesHaveAHeadwordAMeaningAndBothVerbFormsOrNone) {
     EXPECT_EQ(recordCount(mixed), 0) << mixed;
 }
 
-TEST_F(SampleData, HeadwordsAreUniqueIgnoringCase) {
+// Lower case without acute, grave and circumflex accents (the tilde of ñ stays).
+std::string withoutStressMarks(const std::string& text) {
+    UErrorCode status = U_ZERO_ERROR;
+    const icu::Normalizer2* nfd = icu::Normalizer2::getNFDInstance(status);
+    icu::UnicodeString decomposed = nfd->normalize(icu::UnicodeString::fromUTF8(text), status);
+    icu::UnicodeString kept;
+    for (int32_t i = 0; i < decomposed.length(); ++i)
+        if (decomposed[i] < 0x0300 || decomposed[i] > 0x0302)
+            kept.append(decomposed[i]);
+    std::string out;
+    icu::Normalizer2::getNFCInstance(status)->normalize(kept.foldCase(), status).toUTF8String(out);
+    return out;
+}
+
+// A headword is one word or a fixed phrase, without commas; two entries share one only as
+// homographs, each naming its stressed spelling first in Notes ("Stress: búkas (tomorrow).").
+TEST_F(SampleData, HeadwordsAreUniqueIgnoringCaseButForMarkedHomographs) {
     const Records records = readCsv("Tagalog");
-    const size_t head = column(records, "Tagalo");
-    std::map<std::string, size_t> seen;
+    const size_t head = column(records, "Tagalo"), notes = column(records, "Notes");
+    std::map<std::string, std::vector<size_t>> seen;
     for (size_t r = 1; r < records.size(); ++r) {
         const std::string& word = records[r][head];
         EXPECT_TRUE(!word.empty() && !std::isspace(static_cast<unsigned char>(word.front())) &&
-                    !std::isspace(static_cast<unsigned char>(word.back())))
+                    !std::isspace(static_cast<unsigned char>(word.back())) &&
+                    word.find_first_of(",;\t\n") == std::string::npos &&
+                    word.find("  ") == std::string::npos)
             << "'" << word << "'";
         std::string folded;
         icu::UnicodeString::fromUTF8(word).foldCase().toUTF8String(folded);
-        const auto [it, added] = seen.emplace(folded, r);
-        EXPECT_TRUE(added) << word << " in records " << it->second << " and " << r;
+        seen[folded].push_back(r);
+    }
+    // A stressed spelling is the headword's own letters with marks: "Stress: búkas", not another
+    // word's.
+    for (size_t r = 1; r < records.size(); ++r) {
+        const std::string& note = records[r][notes];
+        if (!note.starts_with("Stress: "))
+            continue;
+        const std::string stressed = note.substr(8, note.find_first_of(" .", 8) - 8);
+        EXPECT_EQ(withoutStressMarks(stressed), withoutStressMarks(records[r][head]))
+            << records[r][head] << ": " << note.substr(0, 40);
+    }
+    for (const auto& [word, rows] : seen) {
+        if (rows.size() < 2)
+            continue;
+        std::set<std::string> stresses;
+        for (size_t r : rows) {
+            const std::string& note = records[r][notes];
+            EXPECT_TRUE(note.starts_with("Stress: ")) << word << " in record " << r;
+            stresses.insert(note.substr(0, note.find_first_of(".\n")));
+        }
+        EXPECT_EQ(stresses.size(), rows.size()) << word << ": homographs need distinct notes";
+    }
+}
+
+// Every example is a Tagalog sentence and its translation, "Tagalog — English", a line each.
+TEST_F(SampleData, EveryExampleHasItsTranslation) {
+    const Records records = readCsv("Tagalog");
+    const size_t head = column(records, "Tagalo"), examples = column(records, "Examples");
+    const std::string dash = " \u2014 ";
+    for (size_t r = 1; r < records.size(); ++r) {
+        std::istringstream lines(records[r][examples]);
+        for (std::string line; std::getline(lines, line);) {
+            const size_t at = line.find(dash);
+            EXPECT_TRUE(at != std::string::npos && at > 0 && at + dash.size() < line.size())
+                << records[r][head] << ": '" << line << "'";
+        }
+    }
+}
+
+// Each spelling variant leads to a headword of the dictionary, and is not one itself.
+TEST_F(SampleData, EveryVariantNamesAHeadword) {
+    const Records words = readCsv("Tagalog");
+    const Records variants = readCsv("variants");
+    const size_t head = column(words, "Tagalo");
+    const size_t variant = column(variants, "variant"), to = column(variants, "headword");
+    std::set<std::string> headwords;
+    for (size_t r = 1; r < words.size(); ++r) {
+        std::string folded;
+        icu::UnicodeString::fromUTF8(words[r][head]).foldCase().toUTF8String(folded);
+        headwords.insert(folded);
+    }
+    const auto fold = [](const std::string& s) {
+        std::string out;
+        icu::UnicodeString::fromUTF8(s).foldCase().toUTF8String(out);
+        return out;
+    };
+    EXPECT_GE(variants.size() - 1, 100u);
+    std::set<std::string> seen;
+    for (size_t r = 1; r < variants.size(); ++r) {
+        const std::string& v = variants[r][variant];
+        EXPECT_TRUE(headwords.count(fold(variants[r][to]))) << v << " -> " << variants[r][to];
+        EXPECT_FALSE(headwords.count(fold(v))) << v << " is a headword itself";
+        EXPECT_TRUE(seen.insert(fold(v)).second) << v << " twice";
     }
 }
 

@@ -80,9 +80,10 @@ std::vector<LookupEntry> Lookup::find(std::string_view word, size_t limit) {
     const auto full = [&] { return found.entries.size() >= limit; };
 
     std::vector<std::int64_t> heads = keys_->rows(KeyKind::Headword, plain);
-    if (hasStressMarks(typed) && heads.size() > 1) {
-        // Homographs: the one whose stressed spelling ("Stress: bukás (open)." in its notes) is
-        // the one typed comes first.
+    // Homographs: the one whose stressed spelling ("Stress: bukás (open)." in its notes) is the
+    // one typed comes first. A dictionary has a few of each; more are left in table order.
+    constexpr size_t kMostHomographs = 16;
+    if (hasStressMarks(typed) && heads.size() > 1 && heads.size() <= kMostHomographs) {
         const std::string marked = "stress: " + markedSpelling(typed);
         std::stable_partition(heads.begin(), heads.end(), [&](std::int64_t row) {
             const std::string notes = markedSpelling(fetch(row)[6]);

@@ -2,6 +2,7 @@
 // kept in the file against the keys read from the records, and odd input.
 
 #include "EngineFixture.h"
+#include "tagalog/BundledDictionary.h"
 
 #include "engine/sql/Table.h"
 #include "engine/storage/Database.h"
@@ -12,6 +13,8 @@
 #include "engine/tagalog/SpellChecker.h"
 #include "engine/tagalog/Spelling.h"
 
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -187,6 +190,78 @@ TEST_F(LookupTest, OddInputNeverFails) {
     }
     EXPECT_TRUE(lookup.find("", 5).empty());
     EXPECT_EQ(found(lookup, " tubig ", 1)[0].first, "tubig");
+}
+
+// The bundled dictionary and its variants, looked up as a learner would: every regular form of
+// its verbs, every stressed spelling its notes give and every variant spelling.
+class BundledLookupTest : public LookupTest {
+protected:
+    void SetUp() override {
+        EngineTest::SetUp();
+        const fs::path data = fs::path(WIKABAY_SOURCE_DIR) / "data";
+        auto words = tagalog::test::readCsv(data / "Tagalog.csv");
+        auto variants = tagalog::test::readCsv(data / "variants.csv");
+        ASSERT_GT(words.size(), 1u);
+        ASSERT_GT(variants.size(), 1u);
+        const std::vector<std::string> header = words.front(), variantHeader = variants.front();
+        words.erase(words.begin());
+        variants.erase(variants.begin());
+        rows_ = words;
+        makeTable("Tagalog", header, words);
+        makeTable("Variants", variantHeader, variants);
+        variants_ = variants;
+        buildKeys();
+    }
+    Rows rows_, variants_;
+};
+
+TEST_F(BundledLookupTest, FormsStressedSpellingsAndVariantsRankTheirEntryFirst) {
+    Lookup lookup(db());
+    const tagalog::test::Dictionary d = tagalog::test::loadDictionary();
+    size_t forms = 0, first = 0;
+    std::string misses;
+    for (const auto& verb : d.verbs)
+        for (const std::string& form : tagalog::test::conjugations(verb)) {
+            ++forms;
+            const auto e = lookup.find(form, 1);
+            if (!e.empty() && plainSpelling(e[0].fields[0]) == verb.root)
+                ++first;
+            else
+                misses += " " + form + "->" + (e.empty() ? "?" : e[0].fields[0]);
+        }
+    const double share = 100.0 * static_cast<double>(first) / static_cast<double>(forms);
+    std::printf("Root first for %zu of %zu verb forms (%.1f %%):%s\n", first, forms, share,
+                misses.c_str());
+    EXPECT_GE(share, 90.0);
+
+    // "Stress: búkas (tomorrow)." in an entry's notes: that spelling finds that entry first, or
+    // one of the entries that share it ("daán" is both road and hundred).
+    std::map<std::string, std::set<std::int64_t>> spelled;
+    for (size_t r = 0; r < rows_.size(); ++r) {
+        const std::string& notes = rows_[r][6];
+        if (notes.starts_with("Stress: "))
+            spelled[markedSpelling(notes.substr(8, notes.find_first_of(" .", 8) - 8))].insert(
+                static_cast<std::int64_t>(r + 1));
+    }
+    ASSERT_FALSE(spelled.empty());
+    for (const auto& [stressed, rows] : spelled) {
+        const auto e = lookup.find(stressed, 1);
+        ASSERT_FALSE(e.empty()) << stressed;
+        EXPECT_TRUE(rows.count(e[0].row))
+            << stressed << " finds " << e[0].fields[0] << " (" << e[0].fields[3] << ")";
+    }
+    // A headword looked up as itself comes first, whatever roots the rules see in it.
+    for (size_t r = 0; r < rows_.size(); ++r) {
+        const auto e = lookup.find(rows_[r][0], 1);
+        ASSERT_FALSE(e.empty()) << rows_[r][0];
+        EXPECT_EQ(plainSpelling(e[0].fields[0]), plainSpelling(rows_[r][0]));
+        EXPECT_EQ(e[0].match, MatchKind::Headword) << rows_[r][0];
+    }
+    for (const auto& v : variants_) {
+        const auto e = lookup.find(v[0], 1);
+        ASSERT_FALSE(e.empty()) << v[0];
+        EXPECT_EQ(plainSpelling(e[0].fields[0]), plainSpelling(v[1])) << v[0];
+    }
 }
 
 TEST(Spelling, StressMarksGoAndTheTildeStaysUnlessLoose) {
