@@ -47,6 +47,12 @@ dictionary_scene() {
     xdotool key Return
     sleep 1.5
     shot dictionary-search.png 740x540+0+0
+    # A search that finds nothing: the empty list offers what the learner may have meant.
+    xdotool key ctrl+a
+    xdotool type --delay 60 'lulutuin'
+    xdotool key Return
+    sleep 1.5
+    shot dictionary-suggestions.png 740x300+0+0
     xdotool key Escape
 }
 
