@@ -212,26 +212,31 @@ TranslatedSelect Translator::run() {
             expectTable = false;
             const std::string name = tok.kind == Kind::Word ? tok.text : tok.value;
             const std::string qualified = resolve_(name);
+            // The table's alias, after AS or not: a name, or a quoted text (a text can stand
+            // nowhere else there, so it is the alias's name here).
             const size_t n = nextSignificant(i + 1);
+            const bool as = n < t_.size() && is(t_[n], "AS");
+            const size_t a = as ? nextSignificant(n + 1) : n;
             const bool userAlias =
-                n < t_.size() &&
-                (is(t_[n], "AS") || ((t_[n].kind == Kind::Word || t_[n].kind == Kind::Identifier) &&
-                                     !isClauseWord(t_[n])));
+                a < t_.size() && ((t_[a].kind == Kind::Word && !isClauseWord(t_[a])) ||
+                                  t_[a].kind == Kind::Identifier || t_[a].kind == Kind::Literal);
             std::string alias = tablefile::baseName(name);
             if (userAlias) {
-                size_t a = is(t_[n], "AS") ? nextSignificant(n + 1) : n;
-                if (a < t_.size())
-                    alias = t_[a].kind == Kind::Identifier ? t_[a].value : t_[a].text;
+                alias = t_[a].kind == Kind::Word ? t_[a].text : t_[a].value;
                 out_[i] = qualified;
+                for (size_t j = i + 1; j < a; ++j)
+                    out_[j] = t_[j].text;
+                out_[a] = t_[a].kind == Kind::Word ? alias : quoteIdentifier(alias);
             } else {
                 out_[i] = qualified + " AS " + quoteIdentifier(alias);
             }
             if (inFromList.size() == 1 && !firstTable_) {
                 firstTable_ = i;
                 firstAlias_ = alias;
-                firstTableEnd_ =
-                    userAlias ? (is(t_[n], "AS") ? nextSignificant(n + 1) : n) + 1 : i + 1;
+                firstTableEnd_ = userAlias ? a + 1 : i + 1;
             }
+            if (userAlias)
+                i = a;
             continue;
         }
         expectTable = false;

@@ -13,8 +13,10 @@ namespace wk::engine {
 /// Local SQL differs from SQLite's in what it means by a double-quoted text: it is a string
 /// literal ("%ARAW%"), with a doubled double quote standing for one quote character. Table names
 /// after FROM or JOIN (plain, or quoted such as "Internet.db") name table files of the alias and
-/// are resolved through the caller. `Upper` and `like` keep their names: the connection provides
-/// a Unicode-aware upper and SQLite's like matches `%` and `_` per character.
+/// are resolved through the caller. A table name may be followed by an alias, with or without AS,
+/// plain or quoted (`Tagalog AS "T"`, `Tagalog T`); a quoted text there is the alias's name.
+/// `Upper` and `like` keep their names: the connection provides a Unicode-aware upper and SQLite's
+/// like matches `%` and `_` per character.
 struct TranslatedSelect {
     std::string sql; ///< the whole statement in SQLite's dialect
 

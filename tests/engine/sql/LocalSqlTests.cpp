@@ -1,5 +1,6 @@
 #include "EngineFixture.h"
 
+#include "engine/sql/LocalSql.h"
 #include "engine/sql/Query.h"
 #include "engine/storage/Session.h"
 
@@ -164,6 +165,50 @@ TEST_F(LocalSqlTest, OrderingGroupingAndJoins) {
         (Words{"town", "sun; day", "noon", "he said \"yes\", don't", "birthday", "a city", ""}));
     EXPECT_EQ(select("SELECT Tagalo FROM Tagalog WHERE Tagalo <> \"\" ORDER BY Tagalo DESC"),
               (Words{"tanghali", "sabi", "kaarawan", "buwan", "bayán", "araw", "Parañaque"}));
+}
+
+TEST_F(LocalSqlTest, TableAliasesQuotedOrNotAndWithOrWithoutAs) {
+    for (const std::string from : {"Tagalog AS \"T\"", "Tagalog AS 'T'", "Tagalog AS T",
+                                   "Tagalog T", "Tagalog \"T\"", "Tagalog as [T]"}) {
+        SCOPED_TRACE(from);
+        EXPECT_EQ(select("SELECT T.Tagalo FROM " + from + " WHERE T.English = \"moon\""),
+                  Words{"buwan"});
+        EXPECT_EQ(select("SELECT Tagalo, T.English FROM " + from +
+                         " WHERE Upper(T.Notes) like \"%ARAW%\" OR Tagalo = \"sabi\""),
+                  (Words{"buwan", "sabi"}));
+        EXPECT_EQ(select("SELECT T.Tagalo FROM " + from +
+                         " WHERE T.Tagalo like \"%a_a%\" ORDER BY T.Tagalo DESC"),
+                  (Words{"kaarawan", "araw", "Parañaque"}));
+    }
+    EXPECT_EQ(select("SELECT [The words].Tagalo FROM Tagalog AS \"The words\" WHERE "
+                     "[The words].English = 'town'"),
+              Words{"bayán"});
+    makeTable("Groups", {"Tagalo", "Kind"}, {{"araw", "noun"}, {"sabi", "verb"}});
+    EXPECT_EQ(select("SELECT g.Kind FROM Tagalog AS \"t\" JOIN Groups \"g\" ON g.Tagalo = "
+                     "t.Tagalo WHERE t.English <> \"x\" ORDER BY 1"),
+              (Words{"noun", "verb"}));
+    // A double-quoted text elsewhere is still a text, even when it looks like the alias.
+    EXPECT_EQ(select("SELECT \"T\" FROM Tagalog AS \"T\" WHERE English = \"moon\""), Words{"T"});
+}
+
+TEST_F(LocalSqlTest, DictionarySearchIsLeftToTheIndexWithOrWithoutAnAlias) {
+    const auto translated = [](const std::string& statement) {
+        return translateSelect(statement, [](const std::string&) { return "\"t1\".records"; });
+    };
+    std::string search;
+    for (const std::string& line : searchLines("ARAW"))
+        search += line + "\n";
+    const size_t fromAt = search.find("FROM Tagalog") + 12;
+    for (const std::string alias : {"", " AS \"T\"", " T"}) {
+        SCOPED_TRACE(alias);
+        const std::string statement = search.substr(0, fromAt) + alias + search.substr(fromAt);
+        const TranslatedSelect sel = translated(statement);
+        EXPECT_TRUE(sel.singleTable);
+        ASSERT_EQ(sel.indexable.likeTerms.size(), 6u);
+        EXPECT_EQ(sel.indexable.likeTerms[1].field, "English");
+        EXPECT_EQ(sel.indexable.likeTerms[1].pattern, "%ARAW%");
+        EXPECT_EQ(select(statement), (Words{"kaarawan", "araw", "tanghali"}));
+    }
 }
 
 } // namespace
