@@ -5,12 +5,13 @@ set -euo pipefail
 
 packages=(
     g++ make cmake pkg-config
-    libsqlite3-dev libicu-dev libssl-dev
+    libsqlite3-dev libicu-dev libssl-dev zlib1g-dev
     qt6-base-dev libgl-dev
     libgtest-dev
     fp-utils libchm-dev
     libhunspell-dev myspell-tl
     fonts-liberation
+    sdcv  # the tests look words up in an exported dictionary with it
 )
 
 missing=()

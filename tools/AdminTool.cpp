@@ -1,15 +1,17 @@
 // wikabay-admin: makes and inspects what the program uses but does not make itself: the engine's
 // configuration, aliases, and the table files (imported from and exported to CSV).
 
+#include "AnkiWriter.h"
 #include "Csv.h"
+#include "StarDictExport.h"
 
 #include "engine/EngineError.h"
 #include "engine/config/Aliases.h"
 #include "engine/config/ConfigStore.h"
 #include "engine/sql/Query.h"
 #include "engine/sql/Table.h"
-#include "engine/storage/Session.h"
 #include "engine/storage/Database.h"
+#include "engine/storage/Session.h"
 #include "engine/storage/TableFile.h"
 #include "engine/tagalog/LookupIndex.h"
 
@@ -36,6 +38,10 @@ constexpr const char* kUsage = "usage:\n"
                                "  wikabay-admin config show\n"
                                "  wikabay-admin import --alias NAME [--password P] TABLE FILE.csv\n"
                                "  wikabay-admin export --alias NAME [--password P] TABLE\n"
+                               "  wikabay-admin export --alias NAME [--password P] --format "
+                               "stardict TABLE FOLDER\n"
+                               "  wikabay-admin export --alias NAME [--password P] --format anki "
+                               "TABLE FILE\n"
                                "  wikabay-admin query --alias NAME [--password P] STATEMENT\n";
 
 struct UsageError : std::runtime_error {
@@ -190,7 +196,31 @@ int importCommand(const std::vector<std::string>& a) {
 }
 
 int exportCommand(const std::vector<std::string>& a) {
-    const TableArgs t = parseTableArgs(a, 1, 1);
+    // --format stardict or anki writes a dictionary or note file for another program at a path
+    // given after the table; without it, or with csv, the table goes to stdout as CSV.
+    std::vector<std::string> rest;
+    std::string format = "csv";
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (a[i] != "--format") {
+            rest.push_back(a[i]);
+        } else if (i + 1 < a.size()) {
+            format = a[++i];
+        } else {
+            throw UsageError("--format needs a value");
+        }
+    }
+    if (format == "stardict" || format == "anki") {
+        const TableArgs t = parseTableArgs(rest, 1, 2);
+        const std::string& session = toolSession(t).name();
+        if (format == "stardict")
+            wk::tools::exportStarDict(session, t.alias, t.words[0], t.words[1], std::cerr);
+        else
+            wk::tools::exportAnki(session, t.alias, t.words[0], t.words[1], std::cerr);
+        return 0;
+    }
+    if (format != "csv")
+        throw UsageError("--format takes csv, stardict or anki");
+    const TableArgs t = parseTableArgs(rest, 1, 1);
     Table table;
     table.setName("export");
     table.setSessionName(toolSession(t).name());
