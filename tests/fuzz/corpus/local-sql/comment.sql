@@ -1,0 +1,1 @@
+/* every record */ SELECT ALL * FROM Tagalog;

@@ -1,0 +1,1 @@
+SELECT a.Tagalo FROM Tagalog a JOIN Tagalog b ON a.Tagalo = b.Tagalo WHERE a.Notes IS NULL

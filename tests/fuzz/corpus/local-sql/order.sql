@@ -1,0 +1,1 @@
+SELECT Tagalo, English FROM "Tagalog.db" t WHERE English like 'h%' ORDER BY 2 DESC

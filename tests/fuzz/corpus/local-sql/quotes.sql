@@ -1,0 +1,1 @@
+SELECT Tagalog.* FROM Tagalog AS `x y` WHERE Upper(Examples) like "%""Q""%" OR Upper(`Notes`) like '%it''s%'

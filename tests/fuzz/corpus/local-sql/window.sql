@@ -1,0 +1,1 @@
+SELECT * FROM Tagalog WHERE Upper(Tagalo) like "%ANG%" OR Upper(English) like "%ANG%" OR Upper(ActiveVerb) like "%ANG%" OR Upper(PassiveVerb) like "%ANG%" OR Upper(L2Definition) like "%ANG%" OR Upper(Examples) like "%ANG%"
