@@ -2,6 +2,8 @@
 
 #include "AdminRunner.h"
 
+#include <sqlite3.h>
+
 #include <sys/stat.h>
 
 #include <csignal>
@@ -224,6 +226,146 @@ TEST_F(AdminTool, ByteOrderMarkBeforeTheHeaderIsDroppedFromAFileAndFromAPipe) {
     EXPECT_EQ(importThroughAPipe("Wide", wide + body).code, 0);
     EXPECT_EQ(exported("Wide"), wide + body);
     EXPECT_EQ(importThroughAPipe("Short", "\xEF\xBB").code, 1) << "not valid UTF-8";
+}
+
+// A dictionary whose files are forged or damaged by another program, as SQLite itself writes.
+class DamagedTables : public AdminTool {
+protected:
+    void SetUp() override {
+        AdminTool::SetUp();
+        writeBytes(dir() / "dict.csv", "Tagalo,ActiveVerb,PassiveVerb,English\n"
+                                       "araw,,,sun\n"
+                                       "Linggo,,,Sunday\n"
+                                       "kain,kumain,kainin,to eat\n"
+                                       "salamat,,,thank you\n");
+        ok({"import", "--alias", "Test", "Tagalog", "dict.csv"});
+    }
+
+    /// Runs `sql` on the file of `table` and returns the first value it gives, if any.
+    std::string sqlite(const std::string& table, const std::string& sql) const {
+        sqlite3* db = nullptr;
+        std::string value;
+        EXPECT_EQ(sqlite3_open((dir() / "tables" / (table + ".db")).c_str(), &db), SQLITE_OK);
+        auto keep = [](void* to, int, char** values, char**) {
+            *static_cast<std::string*>(to) = values[0] ? values[0] : "";
+            return 0;
+        };
+        char* error = nullptr;
+        EXPECT_EQ(sqlite3_exec(db, sql.c_str(), keep, &value, &error), SQLITE_OK)
+            << (error ? error : "");
+        sqlite3_free(error);
+        sqlite3_close(db);
+        return value;
+    }
+
+    std::string mark(const std::string& key) const {
+        return sqlite("Tagalog", "SELECT value FROM wk_table_info WHERE key = '" + key + "'");
+    }
+
+    std::string sunWords() const {
+        return ok({"query", "--alias", "Test",
+                   "SELECT Tagalo FROM Tagalog WHERE Upper(English) like \"%SUN%\""})
+            .out;
+    }
+};
+
+TEST_F(DamagedTables, ForgedFilesAreRefusedAndNothingHangs) {
+    // Reading the recursive view would never end.
+    const std::vector<std::pair<std::string, std::string>> forgeries = {
+        {"DROP TABLE records; CREATE VIEW records AS WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL "
+         "SELECT x + 1 FROM n) SELECT x AS Tagalo, x AS ActiveVerb, x AS PassiveVerb, x AS "
+         "English FROM n",
+         "'records' is a view"},
+        {"DROP TABLE records; CREATE VIEW records AS SELECT * FROM records", "'records' is a view"},
+        {"CREATE TRIGGER wipe AFTER INSERT ON records BEGIN DELETE FROM records; END",
+         "a trigger 'wipe'"},
+        {"DROP TABLE wk_search_blocks", "its table 'wk_search_blocks' is missing"},
+    };
+    for (const auto& [sql, why] : forgeries) {
+        SCOPED_TRACE(sql);
+        ok({"import", "--alias", "Test", "Forged", "dict.csv"});
+        sqlite("Forged", sql);
+        const std::string refused =
+            "Table 'Forged' in folder '" + (dir() / "tables").string() + "' is not a table file";
+        for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+                 {"export", "--alias", "Test", "Forged"},
+                 {"query", "--alias", "Test", "SELECT count(*) FROM Forged"},
+                 {"query", "--alias", "Test",
+                  "SELECT * FROM Forged WHERE Upper(English) like \"%A%\""},
+                 {"reindex", "--alias", "Test", "Forged"}}) {
+            const RunResult r = run(args);
+            EXPECT_EQ(r.code, 1) << r;
+            EXPECT_TRUE(contains(r.err, refused) && contains(r.err, why)) << r;
+        }
+        // Checking every table names the forged one and goes on with the others.
+        const RunResult checked = run({"check", "--alias", "Test"});
+        EXPECT_EQ(checked.code, 1) << checked;
+        EXPECT_TRUE(contains(checked.out, "Forged: " + refused)) << checked;
+        EXPECT_TRUE(contains(checked.out, why)) << checked;
+        EXPECT_TRUE(contains(checked.out, "Tagalog: all well\n")) << checked;
+        fs::remove(dir() / "tables" / "Forged.db");
+    }
+}
+
+TEST_F(DamagedTables, CheckFindsADamagedSearchIndexAndReindexMendsIt) {
+    const std::string before = sunWords();
+    EXPECT_EQ(before, "Tagalo\naraw\nLinggo\n2 records\n");
+    EXPECT_EQ(ok({"check", "--alias", "Test", "Tagalog"}).out, "Tagalog: all well\n");
+
+    // The records of gram SUN of field English (number 3 from 0), block 0: row id 0, no record,
+    // instead of records 1 and 2. The file stays marked in step.
+    sqlite("Tagalog",
+           "UPDATE wk_search_postings SET rows = X'01' WHERE key = (3 << 32) | (3 << 24) "
+           "| (unicode('S') << 16) | (unicode('U') << 8) | unicode('N')");
+    EXPECT_EQ(mark("search_index"), "2");
+    EXPECT_NE(sunWords(), before) << "the damage changes what a search finds";
+
+    const RunResult checked = run({"check", "--alias", "Test", "Tagalog"});
+    EXPECT_EQ(checked.code, 1) << checked;
+    for (const char* line :
+         {"Tagalog: the search index holds row id 0, which is not in the table, in field English\n",
+          "Tagalog: record 1, field English, does not match the search index\n",
+          "Tagalog: record 2, field English, does not match the search index\n"})
+        EXPECT_TRUE(contains(checked.out, line)) << checked;
+    // Set aside: searches read the records and find what they should.
+    EXPECT_EQ(mark("search_index"), "0");
+    EXPECT_EQ(sunWords(), before);
+    EXPECT_EQ(ok({"check", "--alias", "Test", "Tagalog"}).code, 0);
+
+    const RunResult reindexed = ok({"reindex", "--alias", "Test", "Tagalog"});
+    EXPECT_TRUE(contains(reindexed.err, "the search index of 'Tagalog' is made anew")) << reindexed;
+    EXPECT_EQ(mark("search_index"), "2");
+    EXPECT_EQ(ok({"check", "--alias", "Test"}).out, "Tagalog: all well\n");
+    EXPECT_EQ(sunWords(), before);
+
+    EXPECT_EQ(run({"check", "--alias", "Test", "Tagalog", "Other"}).code, 2);
+    EXPECT_EQ(run({"reindex", "--alias", "Test"}).code, 2);
+}
+
+TEST_F(DamagedTables, CheckFindsDamagedLookupKeys) {
+    // A key of salamat's (record 4) says it is araw.
+    sqlite("Tagalog", "DELETE FROM wk_lookup WHERE key = 'kain' AND kind = 0;"
+                      "INSERT INTO wk_lookup VALUES ('araw', 0, 4)");
+    auto lookUp = [&] { return runProgram(WIKABAY_LOOKUP, {"--alias", "Test", "araw"}).out; };
+    EXPECT_TRUE(contains(lookUp(), "salamat  [headword]")) << "the damage changes what is found";
+
+    const RunResult checked = run({"check", "--alias", "Test"});
+    EXPECT_EQ(checked.code, 1) << checked;
+    EXPECT_TRUE(
+        contains(checked.out, "Tagalog: the lookup keys lack 'kain' (headword) of record 3\n"))
+        << checked;
+    EXPECT_TRUE(contains(checked.out, "Tagalog: the lookup keys hold 'araw' (headword) for record "
+                                      "4, which does not have it\n"))
+        << checked;
+    // Set aside: the lookup reads the records.
+    EXPECT_EQ(mark("lookup_index"), "0");
+    const std::string found = lookUp();
+    EXPECT_TRUE(contains(found, "araw  [headword]\n  English: sun")) << found;
+    EXPECT_FALSE(contains(found, "salamat")) << found;
+
+    ok({"reindex", "--alias", "Test", "Tagalog"});
+    EXPECT_EQ(mark("lookup_index"), "1");
+    EXPECT_EQ(ok({"check", "--alias", "Test"}).out, "Tagalog: all well\n");
 }
 
 } // namespace

@@ -3,6 +3,8 @@
 #include "engine/EngineError.h"
 #include "engine/storage/Sqlite.h"
 
+#include <sqlite3.h>
+
 #include <algorithm>
 #include <iterator>
 #include <numeric>
@@ -142,19 +144,25 @@ struct IndexBuilder::Lists {
     std::vector<std::uint16_t> present; // the records of the block
 };
 
-IndexBuilder::IndexBuilder(SqliteDb& db, size_t fieldCount) : db_(db), fieldCount_(fieldCount) {
-    db_.exec("DROP TABLE IF EXISTS wk_search_blocks; DROP TABLE IF EXISTS wk_search_postings;",
-             "Creating the search index");
+IndexBuilder::IndexBuilder(SqliteDb& db, size_t fieldCount, std::string schema)
+    : db_(db), schema_(std::move(schema)), fieldCount_(fieldCount) {
+    const std::string dropTables = "DROP TABLE IF EXISTS " + in(schema_, "wk_search_blocks") +
+                                   "; DROP TABLE IF EXISTS " + in(schema_, "wk_search_postings");
+    db_.exec(dropTables, "Creating the search index");
     if (fieldCount_ > kMaxFields)
         return; // the table goes without an index
     lists_ = std::make_unique<Lists>(fieldCount_);
-    db_.exec("CREATE TABLE wk_search_blocks (block INTEGER PRIMARY KEY, rows BLOB NOT NULL);"
-             "CREATE TABLE wk_search_postings (key INTEGER PRIMARY KEY, rows BLOB NOT NULL);",
+    db_.exec("CREATE TABLE " + in(schema_, "wk_search_blocks") +
+                 " (block INTEGER PRIMARY KEY, rows BLOB NOT NULL); CREATE TABLE " +
+                 in(schema_, "wk_search_postings") +
+                 " (key INTEGER PRIMARY KEY, rows BLOB NOT NULL);",
              "Creating the search index");
     insertBlock_ = std::make_unique<SqliteStatement>(
-        db_, "INSERT INTO wk_search_blocks VALUES (?1, ?2)", "Writing the search index");
+        db_, "INSERT INTO " + in(schema_, "wk_search_blocks") + " VALUES (?1, ?2)",
+        "Writing the search index");
     insertPosting_ = std::make_unique<SqliteStatement>(
-        db_, "INSERT INTO wk_search_postings VALUES (?1, ?2)", "Writing the search index");
+        db_, "INSERT INTO " + in(schema_, "wk_search_postings") + " VALUES (?1, ?2)",
+        "Writing the search index");
 }
 
 IndexBuilder::~IndexBuilder() = default;
@@ -215,17 +223,21 @@ void IndexBuilder::flush() {
 void IndexBuilder::finish() {
     flush();
     if (!lists_) {
-        db_.exec("DROP TABLE IF EXISTS wk_search_blocks; DROP TABLE IF EXISTS wk_search_postings;",
+        db_.exec("DROP TABLE IF EXISTS " + in(schema_, "wk_search_blocks") +
+                     "; DROP TABLE IF EXISTS " + in(schema_, "wk_search_postings"),
                  "Writing the search index");
         return;
     }
+    // The triggers' statements are kept without the schema's name, as the engine checks them when
+    // it opens the file (TableFile.h).
     std::string sql;
     for (const char* change : {"INSERT", "UPDATE", "DELETE"})
-        sql += std::string("CREATE TRIGGER wk_search_retire_") + change + " AFTER " + change +
-               " ON records BEGIN UPDATE wk_table_info SET value = '0' WHERE key = '" + kStateKey +
-               "'; END;";
-    sql += std::string("INSERT OR REPLACE INTO wk_table_info VALUES ('") + kStateKey + "', '" +
-           kInStep + "');";
+        sql += "DROP TRIGGER IF EXISTS " + in(schema_, "wk_search_retire_") + change +
+               "; CREATE TRIGGER " + in(schema_, "wk_search_retire_") + change + " AFTER " +
+               change + " ON records BEGIN UPDATE wk_table_info SET value = '0' WHERE key = '" +
+               kStateKey + "'; END;";
+    sql += "INSERT OR REPLACE INTO " + in(schema_, "wk_table_info") + " VALUES ('" + kStateKey +
+           "', '" + kInStep + "');";
     db_.exec(sql, "Writing the search index");
 }
 
@@ -234,6 +246,48 @@ bool indexInStep(const SqliteDb& db, const std::string& schema) {
                        "Reading table information");
     st.bindTextOrNull(1, kStateKey);
     return st.step() && st.columnText(0) == kInStep;
+}
+
+void retireIndex(SqliteDb& db, const std::string& schema) {
+    db.exec("UPDATE " + in(schema, "wk_table_info") + " SET value = '0' WHERE key = '" + kStateKey +
+                "'",
+            "Retiring the search index");
+}
+
+bool rebuildIndex(SqliteDb& db, const std::string& schema, size_t fieldCount) {
+    db.exec("SAVEPOINT wk_search_rebuild", "Rebuilding the search index");
+    try {
+        // Not in step until the builder is done: a table that can have no index keeps none.
+        retireIndex(db, schema);
+        IndexBuilder builder(db, fieldCount, schema);
+        bool representable = true;
+        {
+            SqliteStatement read(
+                db, "SELECT rowid, * FROM " + in(schema, "records") + " ORDER BY rowid",
+                "Reading the records");
+            std::vector<std::string> values(fieldCount);
+            while (representable && read.step()) {
+                for (size_t f = 0; f < fieldCount; ++f) {
+                    const int c = static_cast<int>(f + 1);
+                    values[f] = read.columnText(c);
+                    representable = representable && (!values[f].empty() || read.columnIsNull(c));
+                }
+                builder.add(read.columnInt(0), values);
+            }
+        }
+        if (representable)
+            builder.finish();
+        else
+            db.exec("DROP TABLE IF EXISTS " + in(schema, "wk_search_blocks") +
+                        "; DROP TABLE IF EXISTS " + in(schema, "wk_search_postings"),
+                    "Rebuilding the search index");
+        db.exec("RELEASE wk_search_rebuild", "Rebuilding the search index");
+    } catch (...) {
+        sqlite3_exec(db.handle(), "ROLLBACK TO wk_search_rebuild; RELEASE wk_search_rebuild",
+                     nullptr, nullptr, nullptr);
+        throw;
+    }
+    return indexInStep(db, schema);
 }
 
 RecordChange::RecordChange(SqliteDb& db, std::string schema, std::optional<std::int64_t> rowId)

@@ -37,11 +37,11 @@ class SqliteStatement;
 namespace search {
 
 /// Builds the index while a table file's records are written: made in the writer's transaction
-/// after the records table is created (the file open as "main"), then told of each record in
-/// ascending row id order.
+/// after the records table is created (the file open or attached as `schema`), then told of each
+/// record in ascending row id order.
 class IndexBuilder {
 public:
-    IndexBuilder(SqliteDb& db, size_t fieldCount);
+    IndexBuilder(SqliteDb& db, size_t fieldCount, std::string schema = "main");
     ~IndexBuilder();
     IndexBuilder(const IndexBuilder&) = delete;
     IndexBuilder& operator=(const IndexBuilder&) = delete;
@@ -57,6 +57,7 @@ private:
     void flush();
 
     SqliteDb& db_;
+    std::string schema_;
     size_t fieldCount_;
     std::optional<std::int64_t> lastRowId_;
     std::unique_ptr<Lists> lists_;
@@ -66,6 +67,17 @@ private:
 
 /// True when the table whose file is attached as `schema` has an index in step with its records.
 bool indexInStep(const SqliteDb& db, const std::string& schema);
+
+/// Marks the index of the table attached as `schema` not in step, so that searches read the
+/// records until the index is made anew.
+void retireIndex(SqliteDb& db, const std::string& schema);
+
+/// Makes the index of the table attached as `schema`, with `fieldCount` fields, anew from its
+/// records, in one transaction or inside the caller's. A table that cannot have an index (see
+/// above, or one holding an empty text that is not NULL, which the index cannot tell from a blank
+/// field) is left without one; returns whether the table has an index now. Raises EngineError
+/// when the file cannot be read or written.
+bool rebuildIndex(SqliteDb& db, const std::string& schema, size_t fieldCount);
 
 /// Keeps the index in step with one change of one record made through the engine. Made just
 /// before the change: it opens a savepoint and reads the record as stored. `commit` reads it

@@ -10,6 +10,8 @@
 
 #include <sqlite3.h>
 
+#include <set>
+
 namespace wk::engine::tablefile {
 namespace {
 
@@ -82,6 +84,164 @@ std::string infoValue(const SqliteDb& db, const std::string& schema, const std::
     return st.step() ? st.columnText(0) : std::string();
 }
 
+constexpr const char* kInfoSql =
+    "CREATE TABLE wk_table_info (key TEXT PRIMARY KEY, value TEXT NOT NULL)";
+
+// The statement that makes `records` with these fields, which SQLite keeps as written.
+std::string recordsSql(const std::vector<std::string>& fields) {
+    std::string create = "CREATE TABLE records (";
+    for (size_t i = 0; i < fields.size(); ++i)
+        create += (i ? ", " : "") + quoteIdentifier(fields[i]) + " TEXT";
+    return create + ")";
+}
+
+// The statement of the engine's own table `name` (in lower case) besides `records`, as SQLite
+// keeps it; null for a name the engine does not use. The search index's tables are made in
+// search/SearchIndex.cpp, the lookup's keys in tagalog/LookupIndex.cpp.
+const char* ownTableSql(const std::string& name) {
+    static const std::pair<const char*, const char*> own[] = {
+        {"wk_table_info", kInfoSql},
+        {"wk_search_blocks",
+         "CREATE TABLE wk_search_blocks (block INTEGER PRIMARY KEY, rows BLOB NOT NULL)"},
+        {"wk_search_postings",
+         "CREATE TABLE wk_search_postings (key INTEGER PRIMARY KEY, rows BLOB NOT NULL)"},
+        {"wk_lookup", "CREATE TABLE wk_lookup (key TEXT NOT NULL, kind INTEGER NOT NULL, row "
+                      "INTEGER NOT NULL, PRIMARY KEY (key, kind, row)) WITHOUT ROWID"}};
+    for (const auto& [table, sql] : own)
+        if (name == table)
+            return sql;
+    return nullptr;
+}
+
+// The in-step marks of wk_table_info that the engine's triggers retire, with the prefix of the
+// triggers' names: one trigger per kind of change of the records.
+constexpr std::pair<const char*, const char*> kRetired[] = {{"search_index", "wk_search_retire_"},
+                                                            {"lookup_index", "wk_lookup_retire_"}};
+constexpr const char* kChanges[] = {"INSERT", "UPDATE", "DELETE"};
+
+// The statement of the engine's trigger `name` as SQLite keeps it; empty for a name the engine
+// does not use.
+std::string ownTriggerSql(const std::string& name) {
+    for (const auto& [mark, prefix] : kRetired)
+        for (const char* change : kChanges)
+            if (name == std::string(prefix) + change)
+                return "CREATE TRIGGER " + name + " AFTER " + change +
+                       " ON records BEGIN UPDATE wk_table_info SET value = '0' WHERE key = '" +
+                       mark + "'; END";
+    return {};
+}
+
+std::string lowerAscii(std::string s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return s;
+}
+
+[[noreturn]] void refuse(const std::string& tableName, const std::filesystem::path& folder,
+                         const std::string& why) {
+    throw EngineError(ErrorCode::Corrupt,
+                      where(tableName, folder) + " is not a table file of Wikabay: " + why);
+}
+
+// What the schema of a table file holds of the engine's: the tables besides `records` (by their
+// lower-case names), the triggers, and the statement that made `records`.
+struct Shape {
+    std::set<std::string> tables;
+    std::set<std::string> triggers;
+    std::optional<std::string> records;
+};
+
+// Reads the schema in one pass and refuses anything the engine does not write: a view (which a
+// query could never finish reading, when it is recursive), a virtual table or a table of another
+// make under one of the engine's names, a trigger or an index of someone else's (an index on
+// an expression would answer with the function of the program that made it), and tables that
+// share a page, as a damaged schema has them. Reads nothing but the schema, so that nothing of
+// the file is run or read before it is known to be the engine's.
+Shape readShape(const SqliteDb& db, const std::string& schema, const std::string& tableName,
+                const std::filesystem::path& folder) {
+    SqliteStatement st(
+        db, "SELECT type, name, rootpage, sql FROM " + quoteIdentifier(schema) + ".sqlite_master",
+        "Reading the schema");
+    Shape shape;
+    std::set<std::int64_t> pages;
+    while (st.step()) {
+        const std::string type = st.columnText(0);
+        const std::string name = st.columnText(1);
+        const std::string sql = st.columnText(3);
+        const bool isVirtual = sql.starts_with("CREATE VIRTUAL TABLE");
+        if (type == "view")
+            refuse(tableName, folder, "'" + name + "' is a view");
+        if (type == "trigger") {
+            if (sql != ownTriggerSql(name))
+                refuse(tableName, folder, "it has a trigger '" + name + "' of another program");
+            shape.triggers.insert(name);
+            continue;
+        }
+        if (type == "index" && !st.columnIsNull(3))
+            refuse(tableName, folder, "it has an index '" + name + "' of another program");
+        if (type != "table" && type != "index")
+            refuse(tableName, folder, "its schema holds an entry of type '" + type + "'");
+        if (!isVirtual && (st.columnInt(2) < 2 || !pages.insert(st.columnInt(2)).second))
+            refuse(tableName, folder, "its schema is damaged");
+        if (type == "index")
+            continue;
+        const std::string lower = lowerAscii(name);
+        const char* own = ownTableSql(lower);
+        if ((own || lower == kRecords) && isVirtual)
+            refuse(tableName, folder, "'" + name + "' is a virtual table");
+        if (lower == kRecords)
+            shape.records = sql;
+        else if (own && sql != own)
+            refuse(tableName, folder, "'" + name + "' is not the table Wikabay makes");
+        else if (own)
+            shape.tables.insert(lower);
+    }
+    if (!shape.records)
+        refuse(tableName, folder, "it has no table 'records'");
+    if (!shape.tables.contains("wk_table_info"))
+        refuse(tableName, folder, "it has no table 'wk_table_info'");
+    return shape;
+}
+
+// Refuses a file whose index is marked in step while a table or trigger of it is missing: its
+// answers would be wrong, or its triggers would no longer retire it when the records change.
+void checkMarkedParts(const Shape& shape, const std::string& mark, const std::string& prefix,
+                      const std::vector<std::string>& tables, const std::string& tableName,
+                      const std::filesystem::path& folder) {
+    for (const std::string& t : tables)
+        if (!shape.tables.contains(t))
+            refuse(tableName, folder,
+                   "its " + mark + " is marked in step, but its table '" + t + "' is missing");
+    for (const char* change : kChanges)
+        if (!shape.triggers.contains(prefix + change))
+            refuse(tableName, folder,
+                   "its " + mark + " is marked in step, but its trigger '" + prefix + change +
+                       "' is missing");
+}
+
+// Removes a new table file, with SQLite's journal and log beside it, unless it is kept. Made
+// before the connection to the file, it acts after the connection is closed.
+class NewFileGuard {
+public:
+    NewFileGuard(std::filesystem::path file, bool isNew) : file_(std::move(file)), armed_(isNew) {}
+    ~NewFileGuard() {
+        if (!armed_)
+            return;
+        std::error_code ec;
+        for (const char* suffix : {"", "-journal", "-wal", "-shm"})
+            std::filesystem::remove(file_.string() + suffix, ec);
+    }
+    NewFileGuard(const NewFileGuard&) = delete;
+    NewFileGuard& operator=(const NewFileGuard&) = delete;
+
+    void keep() { armed_ = false; }
+
+private:
+    std::filesystem::path file_;
+    bool armed_;
+};
+
 } // namespace
 
 std::string baseName(const std::string& tableName) {
@@ -108,10 +268,11 @@ Description describe(const SqliteDb& db, const std::string& schema, const std::s
     try {
         SqliteStatement id(db, "PRAGMA " + quoteIdentifier(schema) + ".application_id",
                            "Reading the file header");
-        if (!id.step() || id.columnInt(0) != kApplicationId ||
-            infoValue(db, schema, "format") != kFormat)
-            throw EngineError(ErrorCode::Corrupt,
-                              where(tableName, folder) + " is not a table file of this engine");
+        if (!id.step() || id.columnInt(0) != kApplicationId)
+            refuse(tableName, folder, "it is an SQLite file of another program");
+        const Shape shape = readShape(db, schema, tableName, folder);
+        if (infoValue(db, schema, "format") != kFormat)
+            refuse(tableName, folder, "its format mark is missing or unknown");
         Description d;
         // The schema goes in as the second argument: a schema prefix on the function would
         // read the first attached file's records instead.
@@ -122,6 +283,16 @@ Description describe(const SqliteDb& db, const std::string& schema, const std::s
             d.fields.push_back(cols.columnText(0));
         if (d.fields.empty())
             throw EngineError(ErrorCode::Corrupt, where(tableName, folder) + " has no fields");
+        if (*shape.records != recordsSql(d.fields))
+            refuse(tableName, folder,
+                   "'records' is not a table of text fields as Wikabay makes it");
+        if (search::indexInStep(db, schema))
+            checkMarkedParts(shape, "search index", kRetired[0].second,
+                             {"wk_search_blocks", "wk_search_postings"}, tableName, folder);
+        // The lookup's keys are in step while their mark is "1" (tagalog/LookupIndex.h).
+        if (infoValue(db, schema, kRetired[1].first) == "1")
+            checkMarkedParts(shape, "lookup index", kRetired[1].second, {"wk_lookup"}, tableName,
+                             folder);
         d.protectedByPassword = !infoValue(db, schema, "password_hash").empty();
         return d;
     } catch (const EngineError& e) {
@@ -181,16 +352,12 @@ void replace(const std::filesystem::path& folder, const std::string& tableName,
         }
         db.exec("BEGIN IMMEDIATE", where(tableName, folder) + " cannot be locked");
         db.exec("PRAGMA application_id = " + std::to_string(kApplicationId) +
-                    "; DROP TABLE IF EXISTS records; DROP TABLE IF EXISTS wk_table_info;"
-                    "CREATE TABLE wk_table_info (key TEXT PRIMARY KEY, value TEXT NOT NULL);",
+                    "; DROP TABLE IF EXISTS records; DROP TABLE IF EXISTS wk_table_info; " +
+                    kInfoSql + "; " + recordsSql(fields),
                 "Creating " + where(tableName, folder));
-        std::string create = "CREATE TABLE records (";
         std::string insert = "INSERT INTO records VALUES (";
-        for (size_t i = 0; i < fields.size(); ++i) {
-            create += (i ? ", " : "") + quoteIdentifier(fields[i]) + " TEXT";
+        for (size_t i = 0; i < fields.size(); ++i)
             insert += (i ? ", ?" : "?") + std::to_string(i + 1);
-        }
-        db.exec(create + ")", "Creating " + where(tableName, folder));
         SqliteStatement info(db, "INSERT INTO wk_table_info VALUES (?1, ?2)",
                              "Writing " + tableName);
         auto putInfo = [&](const std::string& k, const std::string& v) {

@@ -39,6 +39,13 @@ struct Description {
 /// Reads the description of a table file through `db`, whose schema `schema` is the file
 /// ("main" or an attached name). Raises EngineError (Corrupt) naming the table and folder when
 /// the file is not a table of ours, is damaged or is unreadable.
+///
+/// It first checks, from the file's schema alone, that the file has the shape the engine writes:
+/// `records` and `wk_table_info` (and the search index's tables and `wk_lookup`, where there are
+/// any) are plain tables made by the engine's own statements, `records` holds one text column per
+/// field, there are no views, no triggers but the engine's and no indexes but SQLite's own, and an
+/// index marked in step has all its tables and triggers. A file of any other shape is refused
+/// before anything in it is read or run.
 Description describe(const SqliteDb& db, const std::string& schema, const std::string& tableName,
                      const std::filesystem::path& folder);
 

@@ -83,7 +83,7 @@ bool buildLookupIndex(SqliteDb& db, const std::string& schema) {
     if (columns.empty())
         return false;
     const std::string s = quoteIdentifier(schema);
-    db.exec("BEGIN IMMEDIATE", "Writing the lookup keys");
+    db.exec("SAVEPOINT wk_lookup_build", "Writing the lookup keys");
     try {
         std::string sql = "DROP TABLE IF EXISTS " + s + ".wk_lookup; CREATE TABLE " + s +
                           ".wk_lookup (key TEXT NOT NULL, kind INTEGER NOT NULL, row INTEGER NOT "
@@ -108,16 +108,68 @@ bool buildLookupIndex(SqliteDb& db, const std::string& schema) {
         db.exec("INSERT OR REPLACE INTO " + in(schema, "wk_table_info") + " VALUES ('" + kStateKey +
                     "', '1')",
                 "Writing the lookup keys");
-        db.exec("COMMIT", "Writing the lookup keys");
+        db.exec("RELEASE wk_lookup_build", "Writing the lookup keys");
     } catch (...) {
         try {
-            db.exec("ROLLBACK", "Undoing the lookup keys");
+            db.exec("ROLLBACK TO wk_lookup_build; RELEASE wk_lookup_build",
+                    "Undoing the lookup keys");
         } catch (const EngineError&) {
             // The first failure is the one to report.
         }
         throw;
     }
     return true;
+}
+
+bool lookupIndexInStep(const SqliteDb& db, const std::string& schema) {
+    SqliteStatement state(db,
+                          "SELECT value FROM " + in(schema, "wk_table_info") + " WHERE key = ?1",
+                          "Reading table information");
+    state.bindTextOrNull(1, kStateKey);
+    return state.step() && state.columnText(0) == "1";
+}
+
+void retireLookupIndex(SqliteDb& db, const std::string& schema) {
+    db.exec("UPDATE " + in(schema, "wk_table_info") + " SET value = '0' WHERE key = '" + kStateKey +
+                "'",
+            "Retiring the lookup keys");
+}
+
+size_t compareLookupIndex(const SqliteDb& db, const std::string& schema,
+                          const std::function<void(const LookupDifference&)>& report) {
+    const std::vector<std::string> columns = keyColumns(fieldsOf(db, schema));
+    if (columns.empty())
+        throw EngineError(ErrorCode::InvalidArgument,
+                          "The table is not a dictionary: it has no lookup keys");
+    std::vector<std::tuple<int, std::string, std::int64_t>> records;
+    forEachKey(db, schema, columns, [&](KeyKind kind, const std::string& key, std::int64_t row) {
+        records.emplace_back(static_cast<int>(kind), key, row);
+    });
+    std::sort(records.begin(), records.end());
+    records.erase(std::unique(records.begin(), records.end()), records.end());
+    // Both in the order of kind, key (bytewise, as SQLite's BINARY collation) and row.
+    SqliteStatement stored(
+        db, "SELECT kind, key, row FROM " + in(schema, "wk_lookup") + " ORDER BY kind, key, row",
+        "Reading the lookup keys");
+    size_t differences = 0;
+    auto differ = [&](const std::tuple<int, std::string, std::int64_t>& k, bool missing) {
+        ++differences;
+        report({static_cast<KeyKind>(std::get<0>(k)), std::get<1>(k), std::get<2>(k), missing});
+    };
+    auto next = records.begin();
+    while (stored.step()) {
+        const std::tuple<int, std::string, std::int64_t> k{
+            static_cast<int>(stored.columnInt(0)), stored.columnText(1), stored.columnInt(2)};
+        for (; next != records.end() && *next < k; ++next)
+            differ(*next, true);
+        if (next != records.end() && *next == k)
+            ++next;
+        else
+            differ(k, false);
+    }
+    for (; next != records.end(); ++next)
+        differ(*next, true);
+    return differences;
 }
 
 LookupKeys::LookupKeys(Database& db, const TableHandle& table) : db_(db), schema_(table.schema) {
@@ -128,13 +180,7 @@ LookupKeys::LookupKeys(Database& db, const TableHandle& table) : db_(db), schema
                               "' is not a dictionary: it needs the fields "
                               "Tagalo, ActiveVerb, PassiveVerb and English");
     SqliteDb& c = db.connection();
-    {
-        SqliteStatement state(
-            c, "SELECT value FROM " + in(schema_, "wk_table_info") + " WHERE key = ?1",
-            "Reading table information");
-        state.bindTextOrNull(1, kStateKey);
-        fromIndex_ = state.step() && state.columnText(0) == "1";
-    }
+    fromIndex_ = lookupIndexInStep(c, schema_);
     if (fromIndex_)
         return;
     forEachKey(c, schema_, columns, [&](KeyKind kind, const std::string& key, std::int64_t row) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -28,10 +29,32 @@ enum class KeyKind { Headword = 0, LooseHeadword = 1, VerbForm = 2, EnglishWord 
 /// The dictionary's fields the keys come from, in this order.
 inline constexpr const char* kKeyFields[] = {"Tagalo", "ActiveVerb", "PassiveVerb", "English"};
 
-/// Makes the keys of the dictionary table attached as `schema` anew, in one transaction, and
-/// marks them in step. Returns false, changing nothing, when the table lacks one of the fields.
-/// Raises EngineError when the file cannot be written.
+/// Makes the keys of the dictionary table attached as `schema` anew, in one transaction (or inside
+/// the caller's), and marks them in step. Returns false, changing nothing, when the table lacks
+/// one of the fields. Raises EngineError when the file cannot be written.
 bool buildLookupIndex(SqliteDb& db, const std::string& schema);
+
+/// True when the table attached as `schema` has keys in step with its records.
+bool lookupIndexInStep(const SqliteDb& db, const std::string& schema);
+
+/// Marks the keys of the table attached as `schema` not in step, so that lookups read the records
+/// until the keys are made anew.
+void retireLookupIndex(SqliteDb& db, const std::string& schema);
+
+/// A key on which the stored keys and the records disagree.
+struct LookupDifference {
+    KeyKind kind = KeyKind::Headword;
+    std::string key;
+    std::int64_t rowId = 0;
+    bool missing = false; ///< the record has the key and the file lacks it; else the reverse
+};
+
+/// Compares the stored keys of the dictionary table attached as `schema` with the keys of its
+/// records, calling `report` for every difference in the order of kind, key and row. Returns the
+/// number of differences. Raises EngineError when the table lacks the dictionary's fields or the
+/// file cannot be read.
+size_t compareLookupIndex(const SqliteDb& db, const std::string& schema,
+                          const std::function<void(const LookupDifference&)>& report);
 
 /// The keys of one dictionary table, from its file when they are in step there, otherwise read
 /// from its records. Raises EngineError when the table lacks the dictionary's fields.

@@ -1,0 +1,151 @@
+#include "engine/search/SearchIndexCheck.h"
+
+#include "engine/search/SearchIndex.h"
+#include "engine/storage/Sqlite.h"
+
+#include <optional>
+#include <set>
+#include <string_view>
+#include <tuple>
+#include <vector>
+
+namespace wk::engine::search {
+namespace {
+
+using Kind = IndexDifference::Kind;
+
+std::string in(const std::string& schema, const char* table) {
+    return quoteIdentifier(schema) + "." + table;
+}
+
+// Steps two statements whose rows come in ascending order of an integer in column 0, with a
+// stored set in column 1, side by side: `visit(key, stored, fresh)` for every key of either, with
+// no set on the side that lacks the key.
+template <typename Visit>
+void sideBySide(SqliteStatement& stored, SqliteStatement& fresh, Visit&& visit) {
+    using Set = std::optional<std::string_view>;
+    bool moreStored = stored.step();
+    bool moreFresh = fresh.step();
+    while (moreStored || moreFresh) {
+        const bool takeStored =
+            moreStored && (!moreFresh || stored.columnInt(0) <= fresh.columnInt(0));
+        const bool takeFresh =
+            moreFresh && (!moreStored || fresh.columnInt(0) <= stored.columnInt(0));
+        visit(takeStored ? stored.columnInt(0) : fresh.columnInt(0),
+              takeStored ? Set(stored.columnBlob(1)) : Set(),
+              takeFresh ? Set(fresh.columnBlob(1)) : Set());
+        if (takeStored)
+            moreStored = stored.step();
+        if (takeFresh)
+            moreFresh = fresh.step();
+    }
+}
+
+// The positions held by one set and not the other; false when the stored set cannot be read.
+bool differing(std::optional<std::string_view> stored, std::optional<std::string_view> fresh,
+               BlockBits& onlyStored, BlockBits& onlyFresh) {
+    onlyStored.clear();
+    onlyFresh.clear();
+    if (stored && !decodePositions(*stored, onlyStored))
+        return false;
+    if (fresh && !decodePositions(*fresh, onlyFresh))
+        return false;
+    const BlockBits both = [&] {
+        BlockBits b = onlyStored;
+        b &= onlyFresh;
+        return b;
+    }();
+    onlyStored.remove(both);
+    onlyFresh.remove(both);
+    return true;
+}
+
+} // namespace
+
+size_t compareIndex(const SqliteDb& db, const std::string& schema, size_t fieldCount,
+                    const std::function<void(const IndexDifference&)>& report) {
+    // row id, field, kind: in the order they are reported.
+    std::set<std::tuple<std::int64_t, int, Kind>> found;
+
+    // The index as an import makes it, in a database of its own that SQLite keeps in a temporary
+    // file once it outgrows its cache. The builder puts its triggers on `records` and its mark
+    // in `wk_table_info`, as in a table file.
+    SqliteDb fresh("", SqliteDb::Mode::ReadWriteCreate);
+    fresh.exec("PRAGMA journal_mode = OFF; CREATE TABLE records (x);"
+               "CREATE TABLE wk_table_info (key TEXT PRIMARY KEY, value TEXT NOT NULL); BEGIN",
+               "Building the search index for a comparison");
+    {
+        IndexBuilder builder(fresh, fieldCount);
+        SqliteStatement read(db,
+                             "SELECT rowid, * FROM " + in(schema, "records") + " ORDER BY rowid",
+                             "Reading the records");
+        std::vector<std::string> values(fieldCount);
+        while (read.step()) {
+            const std::int64_t rowId = read.columnInt(0);
+            for (size_t f = 0; f < fieldCount; ++f) {
+                const int c = static_cast<int>(f + 1);
+                values[f] = read.columnText(c);
+                // The index has no way to hold an empty text that is not NULL.
+                if (values[f].empty() && !read.columnIsNull(c))
+                    found.emplace(rowId, static_cast<int>(f), Kind::Field);
+            }
+            builder.add(rowId, values);
+        }
+        builder.finish();
+    }
+    fresh.exec("COMMIT", "Building the search index for a comparison");
+    if (!indexInStep(fresh, "main")) {
+        report({Kind::Unindexable, 0, -1});
+        return 1;
+    }
+
+    BlockBits onlyStored, onlyFresh;
+    std::set<std::int64_t> wholeRecords; // missing or extra
+    {
+        SqliteStatement stored(
+            db, "SELECT block, rows FROM " + in(schema, "wk_search_blocks") + " ORDER BY block",
+            "Reading the search index");
+        SqliteStatement built(fresh, "SELECT block, rows FROM wk_search_blocks ORDER BY block",
+                              "Reading the search index");
+        sideBySide(stored, built, [&](std::int64_t block, auto s, auto f) {
+            if (!differing(s, f, onlyStored, onlyFresh)) {
+                found.emplace(rowIdOf(block, 0), -1, Kind::Damaged);
+                return;
+            }
+            onlyFresh.forEach([&](unsigned p) {
+                found.emplace(rowIdOf(block, p), -1, Kind::Missing);
+                wholeRecords.insert(rowIdOf(block, p));
+            });
+            onlyStored.forEach([&](unsigned p) {
+                found.emplace(rowIdOf(block, p), -1, Kind::Extra);
+                wholeRecords.insert(rowIdOf(block, p));
+            });
+        });
+    }
+    {
+        SqliteStatement stored(
+            db, "SELECT key, rows FROM " + in(schema, "wk_search_postings") + " ORDER BY key",
+            "Reading the search index");
+        SqliteStatement built(fresh, "SELECT key, rows FROM wk_search_postings ORDER BY key",
+                              "Reading the search index");
+        // The key of a stored set is block << 40 | field << 32 | gram.
+        sideBySide(stored, built, [&](std::int64_t key, auto s, auto f) {
+            const std::int64_t block = key >> 40;
+            const int field = static_cast<int>((key >> 32) & 0xFF);
+            if (!differing(s, f, onlyStored, onlyFresh)) {
+                found.emplace(rowIdOf(block, 0), field, Kind::Damaged);
+                return;
+            }
+            onlyStored |= onlyFresh;
+            onlyStored.forEach([&](unsigned p) {
+                if (!wholeRecords.contains(rowIdOf(block, p)))
+                    found.emplace(rowIdOf(block, p), field, Kind::Field);
+            });
+        });
+    }
+    for (const auto& [rowId, field, kind] : found)
+        report({kind, rowId, field});
+    return found.size();
+}
+
+} // namespace wk::engine::search
