@@ -337,7 +337,10 @@ void replace(const std::filesystem::path& folder, const std::string& tableName,
     validateFields(fields);
     const std::filesystem::path file = fileFor(folder, tableName);
     std::error_code ec;
-    const bool existed = std::filesystem::exists(file, ec);
+    // A file that may be there is never taken for a new one.
+    const bool existed = std::filesystem::exists(file, ec) || ec;
+    // A new table that fails leaves nothing behind: no half file, no journal, no log.
+    NewFileGuard newFile(file, !existed);
     SqliteDb db(file.string(), SqliteDb::Mode::ReadWriteCreate);
     try {
         if (existed && std::filesystem::file_size(file, ec) > 0) {
@@ -387,11 +390,10 @@ void replace(const std::filesystem::path& folder, const std::string& tableName,
         }
         index.finish();
         db.exec("COMMIT", "Writing " + where(tableName, folder));
+        newFile.keep();
     } catch (...) {
         if (!sqlite3_get_autocommit(db.handle()))
             sqlite3_exec(db.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
-        if (!existed)
-            std::filesystem::remove(file, ec);
         throw;
     }
 }
