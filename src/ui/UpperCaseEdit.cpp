@@ -4,13 +4,24 @@ namespace wk::ui {
 
 UpperCaseEdit::UpperCaseEdit(QWidget* parent) : QLineEdit(parent) {
     connect(this, &QLineEdit::textEdited, this, [this](const QString& text) {
-        const QString upper = toCapitals(text);
+        const QString upper = toCapitals(withoutControls(text));
         if (upper == text)
             return;
+        // The cursor stays after the same character, less the controls dropped before it.
         const int cursor = cursorPosition();
+        const qsizetype dropped = cursor - withoutControls(text.left(cursor)).size();
         setText(upper);
-        setCursorPosition(cursor);
+        setCursorPosition(static_cast<int>(cursor - dropped));
     });
+}
+
+QString UpperCaseEdit::withoutControls(const QString& text) {
+    QString out;
+    out.reserve(text.size());
+    for (QChar c : text)
+        if (c.category() != QChar::Other_Control)
+            out += c;
+    return out;
 }
 
 QString UpperCaseEdit::toCapitals(const QString& text) {

@@ -137,7 +137,8 @@ void TFormMain::showCount() {
 }
 
 QString TFormMain::searchStatement(const QString& t) {
-    QString quoted = t;
+    // A control character cannot stand in a text of the statement (a NUL would end it).
+    QString quoted = ui::UpperCaseEdit::withoutControls(t);
     quoted.replace(u'"', QStringLiteral("\"\""));
     const QString pattern = QStringLiteral("\"%") + quoted + QStringLiteral("%\"");
     QString line = QStringLiteral("SELECT * FROM Tagalog WHERE Upper(Tagalo) like ") + pattern;
@@ -149,7 +150,7 @@ QString TFormMain::searchStatement(const QString& t) {
 
 void TFormMain::Search() {
     setBusyCaption();
-    lastSearch_ = Edit1->text();
+    lastSearch_ = ui::UpperCaseEdit::withoutControls(Edit1->text());
     Query1.clearSql();
     Query1.addSql(searchStatement(lastSearch_).toStdString());
     Query1.open();

@@ -35,7 +35,8 @@ public:
     /// The search statement for text `t`: a case-insensitive substring match of `Tagalo`,
     /// `English`, `ActiveVerb`, `PassiveVerb`, `L2Definition` and `Examples`. A double quote in
     /// the text is written twice so that the engine searches for the quote itself; `%` and `_`
-    /// stay wildcards.
+    /// stay wildcards. Control characters (a NUL, a tab) are left out; the rest of the text is
+    /// used as it is.
     static QString searchStatement(const QString& t);
 
     /// Runs the search for the text of `Edit1`.

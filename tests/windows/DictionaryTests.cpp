@@ -341,6 +341,32 @@ TEST_F(DictionaryTest, CtrlCCopiesTheShownColumnsAndCtrlShiftCTheWholeEntry) {
               "Examples: Kumain ka na? — Have you eaten?\nNotes: Common greeting.");
 }
 
+TEST_F(DictionaryTest, ControlCharactersNeverReachTheSearch) {
+    openDictionary();
+    const QString nul(QChar(0));
+    FormMain->Edit1->setFocus();
+    FormMain->Edit1->setText("K");
+    QGuiApplication::clipboard()->setText("a" + nul + "r\taw\x7f\n");
+    QTest::keyClick(FormMain->Edit1, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(FormMain->Edit1->text(), "KARAW") << "pasted controls are dropped";
+    FormMain->Edit1->setCursorPosition(1);
+    QGuiApplication::clipboard()->setText(nul + "x" + nul);
+    QTest::keyClick(FormMain->Edit1, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(FormMain->Edit1->text(), "KXARAW");
+    EXPECT_EQ(FormMain->Edit1->cursorPosition(), 2);
+
+    // Whatever the edit holds, a control is searched as if it were not there.
+    EXPECT_EQ(TFormMain::searchStatement("AR" + nul + "A\tW" + QChar(0x85)),
+              TFormMain::searchStatement("ARAW"));
+    answeringBoxes([&] {
+        FormMain->Edit1->setText("AR" + nul + "AW");
+        QTest::keyClick(FormMain->Edit1, Qt::Key_Return);
+    });
+    EXPECT_TRUE(boxes_.empty()) << boxes_[0].text.toStdString();
+    EXPECT_EQ(caption(), "Wikabay - 1 records found");
+    EXPECT_EQ(shownWord(), "araw");
+}
+
 class DictionaryErrorTest : public WindowTest {};
 
 TEST_F(DictionaryErrorTest, MissingAliasOrTableIsShownAndTheCaptionStaysBusy) {
