@@ -12,10 +12,40 @@
 #include "windows/Forms.h"
 #include "windows/Menu.h"
 
+#include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSignalBlocker>
+#include <QTimer>
+#include <QWindow>
 
 namespace wk {
+namespace {
+
+// After the table refused a description because another program changed the record meanwhile,
+// the typed text stays in the memo: as a pending change of the record as it is now, so that the
+// next move or close stores it; or, when the record it was typed for is gone (deleted, or the
+// table imported anew), only in view, to be copied, for it must not land on another record.
+void keepRefusedDescription(engine::Table& table, ui::DBMemo& memo) {
+    const std::optional<engine::Table::RefusedChange> refused = table.takeRefusedChange();
+    const int field = table.fieldIndex("Description");
+    if (!refused || field < 0 || static_cast<size_t>(field) >= refused->values.size())
+        return;
+    const std::string& typed = refused->values[static_cast<size_t>(field)];
+    if (refused->sameRecord) {
+        try {
+            if (typed != table.fieldAsText("Description"))
+                table.setFieldText("Description", typed);
+            return;
+        } catch (const std::exception&) {
+            // The record cannot be read now: the text stays in view all the same.
+        }
+    }
+    const QSignalBlocker quiet(&memo);
+    memo.setPlainText(QString::fromStdString(typed));
+}
+
+} // namespace
 
 TFormInternet::TFormInternet() {
     setWindowTitle(QStringLiteral("Wikabay - Internet"));
@@ -50,6 +80,34 @@ TFormInternet::TFormInternet() {
     DBMemo1 = new ui::DBMemo(*DataSource1, QStringLiteral("Description"), this);
     DBMemo1->setGeometry(4, 188, 321, 125);
     ui::setBaseColor(DBMemo1, ui::kPaleYellow);
+    // Connected after the memo: it has shown the record read again when the typed text returns.
+    connect(DataSource1, &ui::DataSource::layoutChanged, this,
+            [this] { keepRefusedDescription(Table1, *DBMemo1); });
+    // Whenever the window becomes active (from another program too), a table imported anew
+    // since it was opened is read again, so that no change is meant for a record that is gone.
+    // A description typed for one of its records is refused first, with the table's error.
+    auto readAgainIfReplaced = [this] {
+        if (!Table1.active() || !Table1.tableReplaced())
+            return;
+        try {
+            storePending();
+            if (Table1.tableReplaced()) {
+                Table1.close();
+                Table1.open();
+            }
+        } catch (...) {
+            showWhetherTableCanChange();
+            throw;
+        }
+        showWhetherTableCanChange();
+    };
+    // It runs once the activation is done, as a box it may show takes the activation itself.
+    connect(qApp, &QGuiApplication::focusWindowChanged, this,
+            [this, readAgainIfReplaced](QWindow* window) {
+                if (window && window == windowHandle())
+                    QTimer::singleShot(
+                        0, this, [this, readAgainIfReplaced] { guarded(readAgainIfReplaced); });
+            });
 
     setTabOrder(DBGrid1, DBMemo1);
     setTabOrder(DBMemo1, BitBtn1);

@@ -20,6 +20,8 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QThread>
+#include <QTimer>
+#include <QWindow>
 
 namespace wk {
 namespace {
@@ -85,6 +87,25 @@ TFormMain::TFormMain() {
 
     // Only the grid and the search edit are reached with Tab.
     setTabOrder(DBGrid1, Edit1);
+
+    // Whenever the window becomes active (from another program too), a dictionary imported anew
+    // since the statement ran is searched again, so that the count and the rows belong together.
+    // It runs once the activation is done, as a box it may show takes the activation itself.
+    auto searchAgainIfReplaced = [this] {
+        if (!Query1.tableReplaced())
+            return;
+        setBusyCaption();
+        Query1.close();
+        Query1.open();
+        showCount();
+        showSuggestions();
+    };
+    connect(qApp, &QGuiApplication::focusWindowChanged, this,
+            [this, searchAgainIfReplaced](QWindow* window) {
+                if (window && window == windowHandle())
+                    QTimer::singleShot(
+                        0, this, [this, searchAgainIfReplaced] { guarded(searchAgainIfReplaced); });
+            });
 
     guarded([this] { FormCreate(); });
 }

@@ -367,6 +367,55 @@ TEST_F(DictionaryTest, ControlCharactersNeverReachTheSearch) {
     EXPECT_EQ(shownWord(), "araw");
 }
 
+/// Imports the dictionary anew with `count` entries whose English meaning is long, so that the
+/// import writes more than SQLite keeps in memory; `midway` runs when half of them are written.
+void importLongEntries(const std::filesystem::path& folder, int count,
+                       const std::function<void()>& midway = {}) {
+    int given = 0;
+    engine::tablefile::replace(
+        folder, "Tagalog", kDictionaryFields,
+        [&](std::vector<std::string>& row) {
+            if (given == count / 2 && midway)
+                midway();
+            if (given == count)
+                return false;
+            row = {"salita " + std::to_string(given++), "", "", std::string(1000, 'w'), "", "", ""};
+            return true;
+        },
+        std::string(TFormMenu::kTablePassword));
+}
+
+TEST_F(DictionaryTest, SearchDuringAnImportFindsTheRecordsAsTheyWere) {
+    FormMenu->Timer1.stop();
+    openDictionary();
+    importLongEntries(tables_, 4000, [this] {
+        answeringBoxes([this] { search("ARAW"); });
+        EXPECT_TRUE(boxes_.empty()) << boxes_[0].text.toStdString();
+        EXPECT_EQ(caption(), "Wikabay - 1 records found");
+        EXPECT_EQ(shownWord(), "araw");
+    });
+}
+
+TEST_F(DictionaryTest, ImportWhileAwayIsSearchedAgainOnComingBack) {
+    FormMenu->Timer1.stop();
+    openDictionary();
+    search("SALITA");
+    EXPECT_EQ(caption(), "Wikabay - 0 records found");
+    QWidget other;
+    activateSomethingElse(other);
+    importLongEntries(tables_, 30);
+    activate(FormMain);
+    EXPECT_EQ(caption(), "Wikabay - 30 records found");
+    EXPECT_EQ(FormMain->DBGrid1->model()->rowCount(), 30);
+    EXPECT_EQ(shownWord(), "salita 0");
+    EXPECT_EQ(FormMain->Query1.sqlText(), TFormMain::searchStatement("SALITA").toStdString());
+    // Without an import, coming back leaves the search and the record as they are.
+    FormMain->Query1.next();
+    activateSomethingElse(other);
+    activate(FormMain);
+    EXPECT_EQ(FormMain->Query1.recNo(), 1);
+}
+
 class DictionaryErrorTest : public WindowTest {};
 
 TEST_F(DictionaryErrorTest, MissingAliasOrTableIsShownAndTheCaptionStaysBusy) {

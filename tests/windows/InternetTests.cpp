@@ -304,7 +304,7 @@ TEST_F(InternetAddressTest, AddressTheSystemCannotOpenGivesAWarningNamingIt) {
     expectOnScreen(shown[0]);
 }
 
-/// Another program holding the table file: nothing can be written to it, nor read, meanwhile.
+/// Another program holding the table file for writing: nothing can be written to it meanwhile.
 class LockedTable {
 public:
     explicit LockedTable(const std::filesystem::path& file) {
@@ -510,6 +510,108 @@ TEST_F(InternetTest, StoringWhatIsPendingDropsANamelessNewRecord) {
     EXPECT_EQ(FormInternet->Table1.state(), engine::DatasetState::Browse);
     EXPECT_EQ(FormInternet->Table1.recordCount(), 0);
     EXPECT_TRUE(storedDescriptions().empty());
+}
+
+const Rows kImportedSites = {
+    {"Dictionary", "Words and meanings.", "https://dictionary.example/"},
+    {"Radio", "News in Tagalog.", "https://radio.example/"},
+    {"Songs", "Lyrics with translations.", "https://songs.example/"},
+    {"Lessons", "", "https://lessons.example/"},
+};
+const QString kChangedByAnother = QStringLiteral("The record was changed by another program. Your "
+                                                 "text is kept; the record has been read again.");
+
+std::vector<std::string> descriptionsOf(const Rows& rows) {
+    std::vector<std::string> out;
+    for (const auto& row : rows)
+        out.push_back(row[1]);
+    return out;
+}
+
+TEST_F(InternetTest, DescriptionTypedOverATableImportedAnewNeverLandsOnAnotherRecord) {
+    startWith(kSites);
+    FormMenu->Timer1.stop();
+    open();
+    makeTable("Internet", kFields, kImportedSites);
+    typeDescription(" Edited.");
+    FormInternet->DBGrid1->setFocus();
+    answeringBoxes([] { QTest::keyClick(FormInternet->DBGrid1, Qt::Key_Down); });
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(boxes_[0].text, kChangedByAnother);
+    EXPECT_EQ(storedDescriptions(), descriptionsOf(kImportedSites));
+    EXPECT_EQ(FormInternet->DBMemo1->toPlainText(), "The language commission. Edited.");
+    // The list is the new one; the text is not a change of any of its records.
+    EXPECT_EQ(FormInternet->Table1.recordCount(), 4);
+    EXPECT_EQ(FormInternet->DBEdit1->text(), "https://dictionary.example/");
+    EXPECT_EQ(FormInternet->Table1.state(), engine::DatasetState::Browse);
+    boxes_.clear();
+    answeringBoxes([] { QTest::keyClick(FormInternet->DBGrid1, Qt::Key_Escape); });
+    EXPECT_TRUE(boxes_.empty());
+    EXPECT_FALSE(FormInternet->isVisible());
+    EXPECT_EQ(storedDescriptions(), descriptionsOf(kImportedSites));
+}
+
+TEST_F(InternetTest, DescriptionChangedByAnotherProgramIsRefusedAndKeptForTheNextMove) {
+    startWith(kSites);
+    FormMenu->Timer1.stop();
+    open();
+    {
+        engine::Session other("Other");
+        other.addPassword(TFormMenu::kTablePassword);
+        engine::Table t;
+        t.setSessionName("Other");
+        t.setDatabaseName("Wikabay");
+        t.setTableName("Internet.db");
+        t.open();
+        t.setFieldText("Description", "Changed elsewhere.");
+        t.post();
+    }
+    typeDescription(" Edited.");
+    FormInternet->DBGrid1->setFocus();
+    answeringBoxes([] { QTest::keyClick(FormInternet->DBGrid1, Qt::Key_Down); });
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(boxes_[0].text, kChangedByAnother);
+    EXPECT_EQ(storedDescriptions()[0], "Changed elsewhere.");
+    EXPECT_EQ(FormInternet->Table1.recNo(), 0);
+    EXPECT_EQ(FormInternet->DBMemo1->toPlainText(), "The language commission. Edited.");
+    EXPECT_EQ(FormInternet->Table1.state(), engine::DatasetState::Edit);
+    // Moving again stores the text over the record as it is now.
+    boxes_.clear();
+    answeringBoxes([] { QTest::keyClick(FormInternet->DBGrid1, Qt::Key_Down); });
+    EXPECT_TRUE(boxes_.empty());
+    EXPECT_EQ(FormInternet->Table1.recNo(), 1);
+    EXPECT_EQ(storedDescriptions(), (std::vector<std::string>{"The language commission. Edited.",
+                                                              "The encyclopedia in Tagalog.",
+                                                              "Written without a scheme."}));
+}
+
+TEST_F(InternetTest, TableImportedAnewWhileAwayIsReadAgainOnComingBack) {
+    startWith(kSites);
+    // Not the About window a second after the start: it would take the activation midway.
+    FormMenu->Timer1.stop();
+    open();
+    FormInternet->Table1.next();
+    typeDescription(" Edited.");
+    QWidget other;
+    activateSomethingElse(other);
+    makeTable("Internet", kFields, kImportedSites);
+    answeringBoxes([this] { activate(FormInternet); });
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(boxes_[0].text, kChangedByAnother);
+    EXPECT_EQ(storedDescriptions(), descriptionsOf(kImportedSites));
+    EXPECT_EQ(FormInternet->DBMemo1->toPlainText(), "The encyclopedia in Tagalog. Edited.");
+    EXPECT_EQ(FormInternet->Table1.recordCount(), 4);
+    EXPECT_EQ(FormInternet->DBEdit1->text(), "https://radio.example/");
+
+    // With nothing typed, the new records are simply shown.
+    activateSomethingElse(other);
+    makeTable("Internet", kFields, kSites);
+    boxes_.clear();
+    answeringBoxes([this] { activate(FormInternet); });
+    EXPECT_TRUE(boxes_.empty());
+    EXPECT_EQ(FormInternet->Table1.recordCount(), 3);
+    EXPECT_EQ(FormInternet->DBEdit1->text(), "https://kwf.gov.ph/");
+    EXPECT_EQ(FormInternet->DBMemo1->toPlainText(), "The language commission.");
 }
 
 } // namespace

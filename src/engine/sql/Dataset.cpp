@@ -5,6 +5,7 @@
 #include "engine/sql/RowSource.h"
 #include "engine/storage/Database.h"
 #include "engine/storage/Session.h"
+#include "engine/storage/TableFile.h"
 
 #include <algorithm>
 
@@ -38,11 +39,13 @@ void Dataset::open() {
         throw EngineError(ErrorCode::NotFound,
                           (name_.empty() ? "" : name_ + ": ") + "no database alias is set");
     database_ = &session->database(databaseName_);
+    generations_.clear();
     try {
         openRows(*database_);
     } catch (...) {
         rows_.reset();
         fields_.clear();
+        generations_.clear();
         throw;
     }
     state_ = DatasetState::Browse;
@@ -58,6 +61,7 @@ void Dataset::close() {
     closeRows();
     rows_.reset();
     fields_.clear();
+    generations_.clear();
     state_ = DatasetState::Inactive;
     current_ = -1;
     bof_ = eof_ = true;
@@ -74,6 +78,30 @@ long long Dataset::recordCount() const {
 void Dataset::setRows(std::unique_ptr<RowSource> rows, std::vector<std::string> fields) {
     rows_ = std::move(rows);
     fields_ = std::move(fields);
+}
+
+void Dataset::noteTable(Database& db, const TableHandle& table) {
+    for (const auto& [schema, generation] : generations_)
+        if (schema == table.schema)
+            return;
+    generations_.emplace_back(table.schema, tablefile::generation(db.connection(), table.schema));
+}
+
+bool Dataset::checkReplaced() const {
+    if (!active())
+        return false;
+    for (const auto& [schema, generation] : generations_)
+        if (tablefile::generation(database_->connection(), schema) != generation)
+            return true;
+    return false;
+}
+
+bool Dataset::tableReplaced() const {
+    try {
+        return checkReplaced();
+    } catch (const EngineError&) {
+        return false;
+    }
 }
 
 void Dataset::setCurrent(long long index) {

@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace wk::engine {
@@ -9,6 +10,7 @@ namespace wk::engine {
 class Database;
 class Dataset;
 class RowSource;
+struct TableHandle;
 
 enum class DatasetState { Inactive, Browse, Edit, Insert };
 
@@ -83,6 +85,12 @@ public:
     /// Whether records can be changed through this dataset.
     virtual bool canModify() const { return false; }
 
+    /// Whether a table file the dataset reads was imported anew (tablefile::replace) since the
+    /// dataset opened: its records are other records then, and the dataset shows them only
+    /// when it is opened again. False while closed, and when the file cannot be read now (opening
+    /// again tells why).
+    bool tableReplaced() const;
+
     void addObserver(DatasetObserver* observer);
     void removeObserver(DatasetObserver* observer);
 
@@ -97,6 +105,12 @@ protected:
     virtual void closeRows() {}
     /// The value of a field of the current record while it is being edited, if it is.
     virtual const std::vector<std::string>* editBuffer() const { return nullptr; }
+
+    /// Notes which import of table `table` the dataset reads; openRows calls it before it reads
+    /// any record, so that an import committed meanwhile is noticed.
+    void noteTable(Database& db, const TableHandle& table);
+    /// As tableReplaced, but raises the error of a file that cannot be read.
+    bool checkReplaced() const;
 
     [[noreturn]] void fieldNotFound(const std::string& field) const;
     void notify(DatasetEvent event);
@@ -113,6 +127,7 @@ private:
     Database* database_ = nullptr;
     std::unique_ptr<RowSource> rows_;
     std::vector<std::string> fields_;
+    std::vector<std::pair<std::string, std::string>> generations_; // schema, generation read
     DatasetState state_ = DatasetState::Inactive;
     long long current_ = -1;
     bool eof_ = true;

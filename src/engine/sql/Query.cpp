@@ -33,6 +33,8 @@ void Query::openRows(Database& db) {
         tables.push_back(&handle);
         return handle.qualified;
     });
+    for (const TableHandle* t : tables)
+        noteTable(db, *t);
     if (sel.singleTable) {
         // Prepared in any case, so that a faulty statement fails as it always has.
         auto ids = db.prepareReadOnly(sel.rowIdSql);

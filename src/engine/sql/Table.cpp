@@ -21,6 +21,25 @@ bool isBlank(char c) {
     return c == ' ' || c == '\t';
 }
 
+constexpr const char* kChangedByAnother =
+    "The record was changed by another program. Your text is kept; the record has been read "
+    "again.";
+
+// The condition that a record's fields hold the values bound from parameter `first` on. A blank
+// field reads as "" whether it is stored as NULL (as the engine stores it) or as an empty text.
+std::string holdsValues(const std::vector<std::string>& fields, int first) {
+    std::string condition;
+    for (size_t i = 0; i < fields.size(); ++i)
+        condition += " AND coalesce(" + quoteIdentifier(fields[i]) + ", '') = coalesce(?" +
+                     std::to_string(first + static_cast<int>(i)) + ", '')";
+    return condition;
+}
+
+void bindValues(SqliteStatement& st, const std::vector<std::string>& values, int first) {
+    for (size_t i = 0; i < values.size(); ++i)
+        st.bindTextOrNull(first + static_cast<int>(i), values[i]);
+}
+
 } // namespace
 
 TableFilter parseFilter(const std::string& filter) {
@@ -96,6 +115,7 @@ void Table::openRows(Database& db) {
     if (tableName_.empty())
         throw EngineError(ErrorCode::NotFound, name() + ": no table name is set");
     const TableHandle& t = db.table(tableName_);
+    noteTable(db, t);
     std::string select = "SELECT rowid FROM " + t.qualified;
     std::optional<TableFilter> f;
     if (filtered_ && !filter_.empty()) {
@@ -162,8 +182,10 @@ void Table::edit() {
     std::vector<std::string> values;
     for (size_t i = 0; i < fieldNames().size(); ++i)
         values.push_back(valueAt(recNo(), static_cast<int>(i)));
+    original_ = values;
     buffer_ = std::move(values);
     modified_ = false;
+    refused_.reset();
     setState(DatasetState::Edit);
 }
 
@@ -172,6 +194,7 @@ void Table::append() {
     post();
     buffer_ = std::vector<std::string>(fieldNames().size());
     modified_ = false;
+    refused_.reset();
     setState(DatasetState::Insert);
     setCurrent(recordCount() - 1);
     notify(DatasetEvent::RecordMoved);
@@ -205,6 +228,8 @@ void Table::post() {
         return;
     auto* rowIds = static_cast<RowIdRows*>(rows());
     const std::vector<std::string>& fields = fieldNames();
+    bool refused = false;
+    bool replaced = false;
     try {
         if (state() == DatasetState::Insert) {
             search::RecordChange change(database().connection(), schema_, std::nullopt);
@@ -217,37 +242,109 @@ void Table::post() {
                                 "INSERT INTO " + qualified_ + " (" + cols + ") VALUES (" + params +
                                     ")",
                                 "Adding a record");
-            for (size_t i = 0; i < fields.size(); ++i)
-                ins.bindTextOrNull(static_cast<int>(i + 1), (*buffer_)[i]);
+            bindValues(ins, *buffer_, 1);
             ins.run();
             const std::int64_t rowId = sqlite3_last_insert_rowid(database().connection().handle());
             change.commit(rowId);
             rowIds->append(rowId);
         } else if (modified_) {
-            search::RecordChange change(database().connection(), schema_, rowIds->rowId(recNo()));
-            std::string sets;
-            for (size_t i = 0; i < fields.size(); ++i)
-                sets +=
-                    (i ? ", " : "") + quoteIdentifier(fields[i]) + " = ?" + std::to_string(i + 1);
-            const int idParam = static_cast<int>(fields.size() + 1);
-            SqliteStatement upd(database().connection(),
-                                "UPDATE " + qualified_ + " SET " + sets + " WHERE rowid = ?" +
-                                    std::to_string(idParam),
-                                "Changing a record");
-            for (size_t i = 0; i < fields.size(); ++i)
-                upd.bindTextOrNull(static_cast<int>(i + 1), (*buffer_)[i]);
-            upd.bind(idParam, rowIds->rowId(recNo()));
-            upd.run();
-            change.commit(rowIds->rowId(recNo()));
-            rowIds->forget(recNo());
+            const std::int64_t rowId = rowIds->rowId(recNo());
+            search::RecordChange change(database().connection(), schema_, rowId);
+            // A row id names a record only within one import of the table.
+            refused = replaced = checkReplaced();
+            if (!refused) {
+                std::string sets;
+                for (size_t i = 0; i < fields.size(); ++i)
+                    sets += (i ? ", " : "") + quoteIdentifier(fields[i]) + " = ?" +
+                            std::to_string(i + 1);
+                const int idParam = static_cast<int>(fields.size() + 1);
+                SqliteStatement upd(database().connection(),
+                                    "UPDATE " + qualified_ + " SET " + sets + " WHERE rowid = ?" +
+                                        std::to_string(idParam) + holdsValues(fields, idParam + 1),
+                                    "Changing a record");
+                bindValues(upd, *buffer_, 1);
+                upd.bind(idParam, rowId);
+                bindValues(upd, original_, idParam + 1);
+                upd.run();
+                refused = sqlite3_changes(database().connection().handle()) != 1;
+                if (!refused) {
+                    change.commit(rowId);
+                    rowIds->forget(recNo());
+                }
+            }
         }
     } catch (const EngineError& e) {
         throw changeError(e);
     }
+    if (refused)
+        refuseChange(original_, *buffer_, replaced);
     buffer_.reset();
     modified_ = false;
     setState(DatasetState::Browse);
     notify(DatasetEvent::DataChanged);
+}
+
+void Table::refuseChange(const std::vector<std::string>& asRead,
+                         std::optional<std::vector<std::string>> typed, bool replaced) {
+    // Copies: both may be the table's own, which what follows resets.
+    const std::vector<std::string> record = asRead;
+    const std::vector<std::string> readFields = fieldNames();
+    buffer_.reset();
+    modified_ = false;
+    const long long at = recNo();
+    bool sameRecord = false;
+    if (replaced) {
+        // The records are those of another import: all of them are read again, and the record
+        // as it was read is looked for among them.
+        close();
+        open();
+        const long long found = fieldNames() == readFields ? indexOfRecord(record) : -1;
+        setCurrent(found >= 0 ? found : at);
+        sameRecord = found >= 0;
+    } else {
+        auto* rowIds = static_cast<RowIdRows*>(rows());
+        bool gone = false;
+        try {
+            SqliteStatement st(database().connection(),
+                               "SELECT 1 FROM " + qualified_ + " WHERE rowid = ?1",
+                               "Reading a record");
+            st.bind(1, rowIds->rowId(at));
+            gone = !st.step();
+        } catch (const EngineError&) {
+            // Read as it is when it is shown.
+        }
+        if (gone) {
+            rowIds->erase(at);
+            setCurrent(at);
+        } else {
+            rowIds->forget(at);
+            sameRecord = true;
+        }
+    }
+    if (typed)
+        refused_ = RefusedChange{std::move(*typed), sameRecord};
+    setState(DatasetState::Browse);
+    notify(DatasetEvent::DataChanged);
+    throw EngineError(ErrorCode::ChangedByAnother, kChangedByAnother);
+}
+
+long long Table::indexOfRecord(const std::vector<std::string>& values) const {
+    if (values.size() != fieldNames().size())
+        return -1;
+    try {
+        SqliteStatement find(database().connection(),
+                             "SELECT rowid FROM " + qualified_ + " WHERE 1" +
+                                 holdsValues(fieldNames(), 1) + " ORDER BY rowid",
+                             "Reading a record");
+        bindValues(find, values, 1);
+        const auto* rowIds = static_cast<const RowIdRows*>(rows());
+        while (find.step())
+            for (long long i = 0; i < rowIds->size(); ++i)
+                if (rowIds->rowId(i) == find.columnInt(0))
+                    return i;
+    } catch (const EngineError&) {
+    }
+    return -1;
 }
 
 void Table::cancel() {
@@ -272,17 +369,32 @@ void Table::deleteRecord() {
     if (recordCount() == 0)
         throw EngineError(ErrorCode::State, name() + ": there is no record to delete");
     auto* rowIds = static_cast<RowIdRows*>(rows());
+    std::vector<std::string> asRead;
+    bool refused = false;
+    bool replaced = false;
     try {
+        for (size_t i = 0; i < fieldNames().size(); ++i)
+            asRead.push_back(valueAt(recNo(), static_cast<int>(i)));
         const std::int64_t rowId = rowIds->rowId(recNo());
         search::RecordChange change(database().connection(), schema_, rowId);
-        SqliteStatement del(database().connection(),
-                            "DELETE FROM " + qualified_ + " WHERE rowid = ?1", "Deleting a record");
-        del.bind(1, rowId);
-        del.run();
-        change.commit(rowId);
+        refused = replaced = checkReplaced();
+        if (!refused) {
+            SqliteStatement del(database().connection(),
+                                "DELETE FROM " + qualified_ + " WHERE rowid = ?1" +
+                                    holdsValues(fieldNames(), 2),
+                                "Deleting a record");
+            del.bind(1, rowId);
+            bindValues(del, asRead, 2);
+            del.run();
+            refused = sqlite3_changes(database().connection().handle()) != 1;
+            if (!refused)
+                change.commit(rowId);
+        }
     } catch (const EngineError& e) {
         throw changeError(e);
     }
+    if (refused)
+        refuseChange(asRead, std::nullopt, replaced);
     rowIds->erase(recNo());
     setCurrent(recNo());
     notify(DatasetEvent::DataChanged);
@@ -294,7 +406,9 @@ void Table::beforeMove() {
 
 void Table::closeRows() {
     buffer_.reset();
+    original_.clear();
     modified_ = false;
+    refused_.reset();
     qualified_.clear();
     schema_.clear();
     file_.clear();

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace wk::engine {
@@ -19,9 +20,24 @@ struct TableHandle;
 /// change is posted when the current record moves; closing the table drops it, so a caller that
 /// wants to keep it posts first. An empty text is stored as NULL. Every change keeps the table's
 /// search index in step (SearchIndex.h), in the same transaction as the change itself.
+///
+/// A change or a deletion is made only when the record is still stored as it was read: when
+/// another program (or another session) changed or deleted it meanwhile, or imported the table
+/// anew, nothing is changed, the record is read again (a deleted one leaves the list; a table
+/// imported anew is opened again, on the same record when it holds one equal to it), and
+/// EngineError (ChangedByAnother) says "The record was changed by another program. Your text is
+/// kept; the record has been read again." What the refused change was to store is kept for the
+/// window (takeRefusedChange), which may offer it again on the record as it is now.
 class Table : public Dataset {
 public:
     Table() = default;
+
+    /// A change that post refused because its record had changed since it was read.
+    struct RefusedChange {
+        std::vector<std::string> values; ///< what it was to store, field by field
+        bool sameRecord = false; ///< the current record is that record, read again; false when
+                                 ///< that record is gone (deleted, or its table imported anew)
+    };
 
     /// "Tagalog" or "Internet.db"; set while closed.
     void setTableName(const std::string& name);
@@ -57,6 +73,10 @@ public:
     /// Deletes the current record from the table file.
     void deleteRecord();
 
+    /// Hands over the change that post refused last, once. It is kept until then, or until the
+    /// next edit begins or the table closes.
+    std::optional<RefusedChange> takeRefusedChange() { return std::exchange(refused_, {}); }
+
 protected:
     void openRows(Database& db) override;
     void beforeMove() override;
@@ -67,6 +87,12 @@ private:
     void requireOpen(const char* action) const;
     void reload();
     EngineError changeError(const EngineError& e) const;
+    /// Reads the record again after a change to it was refused (see the class), keeps `typed`
+    /// as the refused change, and raises ChangedByAnother.
+    [[noreturn]] void refuseChange(const std::vector<std::string>& asRead,
+                                   std::optional<std::vector<std::string>> typed, bool replaced);
+    /// The index of a record whose fields hold `values`, or -1.
+    long long indexOfRecord(const std::vector<std::string>& values) const;
 
     std::string tableName_;
     std::string filter_;
@@ -75,7 +101,9 @@ private:
     std::string schema_;         // the name under which the table's file is attached while open
     std::filesystem::path file_; // the table's file while open
     std::optional<std::vector<std::string>> buffer_;
+    std::vector<std::string> original_; // the record being edited as it was read
     bool modified_ = false;
+    std::optional<RefusedChange> refused_;
 };
 
 /// A parsed filter: the field and the text it must equal.

@@ -9,6 +9,8 @@
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include <fstream>
+
 #include <unicode/locid.h>
 #include <unicode/unistr.h>
 
@@ -56,7 +58,8 @@ int readOnlyAuthorizer(void*, int action, const char*, const char*, const char*,
 }
 
 // A file name as an SQLite URI, so that attaching a missing file fails instead of creating it.
-std::string fileUri(const std::filesystem::path& file) {
+// `unchanging`: the file is read as it stands, without locks or a write-ahead log.
+std::string fileUri(const std::filesystem::path& file, bool unchanging) {
     std::string out = "file:";
     for (unsigned char c : file.string()) {
         if (std::isalnum(c) || c == '/' || c == '.' || c == '-' || c == '_' || c == '~')
@@ -68,7 +71,31 @@ std::string fileUri(const std::filesystem::path& file) {
             out += hex[c & 15];
         }
     }
-    return out + "?mode=rw";
+    return out + (unchanging ? "?mode=ro&immutable=1" : "?mode=rw");
+}
+
+bool canWrite(const std::filesystem::path& path) {
+    // As the process acts now (its effective identity), which access(2) would not tell.
+    return ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
+}
+
+// Whether the file's header says it keeps its changes in a write-ahead log.
+bool usesWriteAheadLog(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    char header[20] = {};
+    return in.read(header, sizeof header) && header[18] == 2 && header[19] == 2;
+}
+
+// A file that keeps a write-ahead log can be read only with the log's files beside it, which a
+// folder that cannot be written does not let SQLite make. When they are not there, no program
+// has the file open (a writer needs them too), and the file is read as it stands. When they are,
+// SQLite reads them.
+bool readAsItStands(const std::filesystem::path& file) {
+    if (canWrite(file.parent_path()) || !usesWriteAheadLog(file))
+        return false;
+    std::error_code ec;
+    return !std::filesystem::exists(file.string() + "-wal", ec) &&
+           !std::filesystem::exists(file.string() + "-shm", ec);
 }
 
 } // namespace
@@ -102,7 +129,7 @@ const TableHandle& Database::table(const std::string& tableName) {
     auto attachAs = [&](const std::string& schema) {
         SqliteStatement attach(*db_, "ATTACH DATABASE ?1 AS " + quoteIdentifier(schema),
                                where + " cannot be opened");
-        attach.bindTextOrNull(1, fileUri(file));
+        attach.bindTextOrNull(1, fileUri(file, readAsItStands(file)));
         attach.run();
         // Room for the pages that searches read again and again (the parts of the search index
         // and the records they check): 64 MB at most, taken only as pages are read.
@@ -112,7 +139,7 @@ const TableHandle& Database::table(const std::string& tableName) {
     auto it = tables_.find(file.string());
     if (it != tables_.end() &&
         sqlite3_db_readonly(db_->handle(), it->second.handle.schema.c_str()) == 1 &&
-        ::faccessat(AT_FDCWD, file.c_str(), W_OK, AT_EACCESS) == 0) {
+        canWrite(file) && canWrite(file.parent_path())) {
         // Attached when the file could only be read, and it can be written now: it is attached
         // again under the same name, so that datasets open on it go on (SQLite prepares their
         // statements again). While one of them is in the middle of reading, it stays as it is.
@@ -126,6 +153,7 @@ const TableHandle& Database::table(const std::string& tableName) {
         if (detached) {
             try {
                 attachAs(schema);
+                it->second.journalChosen = false;
             } catch (const EngineError&) {
                 tables_.erase(it);
                 throw;
@@ -151,6 +179,15 @@ const TableHandle& Database::table(const std::string& tableName) {
                                                            session_.name() +
                                                            "' does not hold its password");
             a.verifiedHash = hash;
+        }
+        // A table file of ours that can be written keeps a write-ahead log from now on, so that
+        // reading it in other programs never waits for a change made here, nor reading it here
+        // for theirs. Nothing is written into a file before it is known to be ours.
+        if (!a.journalChosen) {
+            a.journalChosen = true;
+            if (sqlite3_db_readonly(db_->handle(), schema.c_str()) == 0 &&
+                canWrite(file.parent_path()))
+                tablefile::useWriteAheadLog(*db_, schema);
         }
     } catch (const EngineError& e) {
         // A damaged or foreign file is detached so that a repaired or replaced one is seen

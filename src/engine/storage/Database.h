@@ -36,7 +36,19 @@ public:
     /// Attaches the table on first use and checks it each time: it exists, is a table file of
     /// ours, and the session holds its password. Raises EngineError naming the table and folder.
     /// An attached file keeps up to 64 MB of its pages in memory, taken as they are read. A file
-    /// that was attached when it could only be read is attached again once it can be written.
+    /// that was attached when it could only be read is attached again once it and its folder can
+    /// be written.
+    ///
+    /// A file attached for writing, in a folder that can be written, is switched to the
+    /// write-ahead log (tablefile::useWriteAheadLog): searches and browsing here and in other
+    /// programs go on, on the records last committed, while an import or a change is being
+    /// written, and see the new records once it is committed. The log's files (`-wal`, `-shm`)
+    /// are beside the table file while it is open. In a folder that cannot be written the file
+    /// is not switched, and is read as before. One that uses the log already (made where the
+    /// folder could be written) is read with the log's files when another program has them
+    /// there; without them it is read as it stands, unlocked: it cannot be written there
+    /// without them, and a program that may write in that folder should not import the table
+    /// while this connection has it open.
     const TableHandle& table(const std::string& tableName);
 
     /// Prepares a statement built from the user's SQL: it may read, never change anything.
@@ -54,7 +66,8 @@ public:
 private:
     struct Attached {
         TableHandle handle;
-        std::string verifiedHash; // the password hash the session's passwords matched
+        std::string verifiedHash;   // the password hash the session's passwords matched
+        bool journalChosen = false; // whether the journal was chosen since it was attached
     };
 
     std::string alias_;

@@ -317,6 +317,26 @@ std::string passwordHash(const SqliteDb& db, const std::string& schema) {
     return infoValue(db, schema, "password_hash");
 }
 
+std::string generation(const SqliteDb& db, const std::string& schema) {
+    return infoValue(db, schema, "generation");
+}
+
+bool useWriteAheadLog(SqliteDb& db, const std::string& schema) {
+    // Switching needs the file to itself for a moment; a reader that holds it then leaves the
+    // journal as it is, until the next time.
+    sqlite3_stmt* st = nullptr;
+    const std::string sql = "PRAGMA " + quoteIdentifier(schema) + ".journal_mode = WAL";
+    if (sqlite3_prepare_v2(db.handle(), sql.c_str(), -1, &st, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(st);
+        return false;
+    }
+    const unsigned char* mode =
+        sqlite3_step(st) == SQLITE_ROW ? sqlite3_column_text(st, 0) : nullptr;
+    const bool wal = mode && equalsIgnoreCase(reinterpret_cast<const char*>(mode), "wal");
+    sqlite3_finalize(st);
+    return wal;
+}
+
 bool passwordMatches(const SqliteDb& db, const std::string& schema,
                      const std::vector<std::string>& passwords) {
     const std::string hash = infoValue(db, schema, "password_hash");
@@ -353,6 +373,8 @@ void replace(const std::filesystem::path& folder, const std::string& tableName,
                                   where(tableName, folder) +
                                       " is protected: give its password to replace it");
         }
+        // Searches in other programs go on reading the old table while the new one is written.
+        useWriteAheadLog(db, "main");
         db.exec("BEGIN IMMEDIATE", where(tableName, folder) + " cannot be locked");
         db.exec("PRAGMA application_id = " + std::to_string(kApplicationId) +
                     "; DROP TABLE IF EXISTS records; DROP TABLE IF EXISTS wk_table_info; " +
@@ -370,6 +392,9 @@ void replace(const std::filesystem::path& folder, const std::string& tableName,
             info.run();
         };
         putInfo("format", kFormat);
+        // A new value at every replace: a dataset open on the old table sees that its records
+        // are gone, even when the new table holds the same ones.
+        putInfo("generation", newSalt());
         if (password) {
             const std::string salt = newSalt();
             putInfo("password_salt", salt);
@@ -391,6 +416,10 @@ void replace(const std::filesystem::path& folder, const std::string& tableName,
         index.finish();
         db.exec("COMMIT", "Writing " + where(tableName, folder));
         newFile.keep();
+        // The new table moves from the log into the file now, unless a reader holds the old one;
+        // then SQLite does it later.
+        sqlite3_exec(db.handle(), "PRAGMA main.wal_checkpoint(TRUNCATE)", nullptr, nullptr,
+                     nullptr);
     } catch (...) {
         if (!sqlite3_get_autocommit(db.handle()))
             sqlite3_exec(db.handle(), "ROLLBACK", nullptr, nullptr, nullptr);

@@ -52,6 +52,18 @@ Description describe(const SqliteDb& db, const std::string& schema, const std::s
 /// The stored password hash of the table in `schema`; empty for a table without password.
 std::string passwordHash(const SqliteDb& db, const std::string& schema);
 
+/// The mark that `replace` writes anew each time it makes the table in `schema`: while it is the
+/// same, the records are those of the same import. Empty for a file made before the mark was
+/// kept.
+std::string generation(const SqliteDb& db, const std::string& schema);
+
+/// Switches the file attached as `schema` to SQLite's write-ahead log, so that readers in other
+/// connections go on reading what was committed while a writer works, and never wait for it.
+/// The log lives in two files beside the table file (`-wal` and `-shm`), so the folder must be
+/// writable; the caller checks that. Returns whether the file uses the log now; false also when
+/// another connection holds the file at the moment (it stays as it was).
+bool useWriteAheadLog(SqliteDb& db, const std::string& schema);
+
 /// True when the table in `schema` has no password, or one of `passwords` is its password.
 bool passwordMatches(const SqliteDb& db, const std::string& schema,
                      const std::vector<std::string>& passwords);
@@ -60,10 +72,12 @@ bool passwordMatches(const SqliteDb& db, const std::string& schema,
 using RowReader = std::function<bool(std::vector<std::string>& row)>;
 
 /// Creates the table, or replaces its fields and records, in one transaction: a failure leaves the
-/// old table whole. The table's search index (SearchIndex.h) is built with it. A file that exists
-/// but is not a table of ours is never overwritten. Replacing a protected table needs its password
-/// (`password`); the new table is protected by `password` when one is given. `progress` is called
-/// now and then with the number of rows written.
+/// old table whole. The file uses the write-ahead log (see useWriteAheadLog), so that programs
+/// reading the table meanwhile go on with the old records until the new ones are committed, and
+/// each replace writes a new `generation`. The table's search index (SearchIndex.h) is built with
+/// it. A file that exists but is not a table of ours is never overwritten. Replacing a protected
+/// table needs its password (`password`); the new table is protected by `password` when one is
+/// given. `progress` is called now and then with the number of rows written.
 void replace(const std::filesystem::path& folder, const std::string& tableName,
              const std::vector<std::string>& fields, const RowReader& rows,
              const std::optional<std::string>& password,
