@@ -2,6 +2,8 @@
 // stress marks, common spellings, ranked answers) and prints the entries as text, JSON lines or
 // an HTML fragment.
 
+#include "HtmlText.h"
+
 #include "engine/EngineError.h"
 #include "engine/storage/Session.h"
 #include "engine/tagalog/Lookup.h"
@@ -15,6 +17,7 @@ namespace {
 
 using namespace wk::engine;
 using namespace wk::engine::tagalog;
+using wk::tools::htmlText;
 
 constexpr const char* kUsage =
     "usage: wikabay-lookup [--alias NAME] [--password P] [--limit N] [--json | --html] WORD...\n"
@@ -107,32 +110,6 @@ std::string jsonText(const std::string& s) {
         }
     }
     return out + "\"";
-}
-
-std::string htmlText(const std::string& s) {
-    std::string out;
-    for (char c : s) {
-        switch (c) {
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '&':
-            out += "&amp;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        case '\n':
-            out += "<br>";
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out;
 }
 
 // The lines of a field, each indented.

@@ -1,5 +1,6 @@
 #include "StarDictExport.h"
 
+#include "HtmlText.h"
 #include "StarDictWriter.h"
 
 #include "engine/tagalog/Spelling.h"
@@ -28,37 +29,6 @@ bool isCommonWord(const std::string& w) {
 
 bool allDigits(const std::string& w) {
     return std::all_of(w.begin(), w.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
-std::string html(std::string_view text) {
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        switch (c) {
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '&':
-            out += "&amp;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        case '\r':
-            if (i + 1 < text.size() && text[i + 1] == '\n')
-                break;
-            [[fallthrough]];
-        case '\n':
-            out += "<br>";
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out;
 }
 
 std::string trimmed(std::string_view s) {
@@ -112,23 +82,23 @@ std::string tableFileName(const std::string& table) {
 } // namespace
 
 std::string dictionaryArticle(const DictionaryEntry& e) {
-    std::vector<std::string> blocks{"<b>" + html(trimmed(e.headword)) + "</b>"};
+    std::vector<std::string> blocks{"<b>" + htmlText(trimmed(e.headword)) + "</b>"};
     std::string verbs;
     if (!trimmed(e.activeVerb).empty())
-        verbs = "<i>Active verb:</i> " + html(trimmed(e.activeVerb));
+        verbs = "<i>Active verb:</i> " + htmlText(trimmed(e.activeVerb));
     if (!trimmed(e.passiveVerb).empty())
         verbs += (verbs.empty() ? "" : " &nbsp; ") + std::string("<i>Passive verb:</i> ") +
-                 html(trimmed(e.passiveVerb));
+                 htmlText(trimmed(e.passiveVerb));
     if (!verbs.empty())
         blocks.push_back(verbs);
     if (!trimmed(e.english).empty())
-        blocks.push_back(html(trimmed(e.english)));
+        blocks.push_back(htmlText(trimmed(e.english)));
     if (!trimmed(e.definition).empty())
-        blocks.push_back("<i>" + html(trimmed(e.definition)) + "</i>");
+        blocks.push_back("<i>" + htmlText(trimmed(e.definition)) + "</i>");
     if (!trimmed(e.examples).empty())
-        blocks.push_back("<br>" + html(trimmed(e.examples)));
+        blocks.push_back("<br>" + htmlText(trimmed(e.examples)));
     if (!trimmed(e.notes).empty())
-        blocks.push_back("<br><small>" + html(trimmed(e.notes)) + "</small>");
+        blocks.push_back("<br><small>" + htmlText(trimmed(e.notes)) + "</small>");
     std::string article;
     for (size_t i = 0; i < blocks.size(); ++i)
         article += (i ? "<br>\n" : "") + blocks[i];
@@ -136,9 +106,9 @@ std::string dictionaryArticle(const DictionaryEntry& e) {
 }
 
 std::string phraseArticle(const Phrase& p) {
-    std::string article = "<b>" + html(trimmed(p.tagalog)) + "</b>";
+    std::string article = "<b>" + htmlText(trimmed(p.tagalog)) + "</b>";
     if (!trimmed(p.topic).empty())
-        article += "<br>\n<i>Topic:</i> " + html(trimmed(p.topic));
+        article += "<br>\n<i>Topic:</i> " + htmlText(trimmed(p.topic));
     return article;
 }
 
