@@ -26,6 +26,7 @@
 #include <fstream>
 #include <iostream>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -35,22 +36,24 @@ using namespace wk::engine;
 using wk::tools::CsvError;
 using wk::tools::CsvReader;
 
-constexpr const char* kUsage = "usage:\n"
-                               "  wikabay-admin alias set NAME FOLDER\n"
-                               "  wikabay-admin alias list\n"
-                               "  wikabay-admin alias remove NAME\n"
-                               "  wikabay-admin config get NODEPATH ENTRY\n"
-                               "  wikabay-admin config set NODEPATH ENTRY VALUE\n"
-                               "  wikabay-admin config show\n"
-                               "  wikabay-admin import --alias NAME [--password P] TABLE FILE.csv\n"
-                               "  wikabay-admin export --alias NAME [--password P] TABLE\n"
-                               "  wikabay-admin export --alias NAME [--password P] --format "
-                               "stardict TABLE FOLDER\n"
-                               "  wikabay-admin export --alias NAME [--password P] --format anki "
-                               "TABLE FILE\n"
-                               "  wikabay-admin query --alias NAME [--password P] STATEMENT\n"
-                               "  wikabay-admin check --alias NAME [--password P] [TABLE]\n"
-                               "  wikabay-admin reindex --alias NAME [--password P] TABLE\n";
+constexpr const char* kUsage =
+    "usage:\n"
+    "  wikabay-admin alias set NAME FOLDER\n"
+    "  wikabay-admin alias list\n"
+    "  wikabay-admin alias remove NAME\n"
+    "  wikabay-admin config get NODEPATH ENTRY\n"
+    "  wikabay-admin config set NODEPATH ENTRY VALUE\n"
+    "  wikabay-admin config show\n"
+    "  wikabay-admin import --alias NAME [--password P] [--search-fields F,F...] TABLE "
+    "FILE.csv\n"
+    "  wikabay-admin export --alias NAME [--password P] TABLE\n"
+    "  wikabay-admin export --alias NAME [--password P] --format "
+    "stardict TABLE FOLDER\n"
+    "  wikabay-admin export --alias NAME [--password P] --format anki "
+    "TABLE FILE\n"
+    "  wikabay-admin query --alias NAME [--password P] STATEMENT\n"
+    "  wikabay-admin check --alias NAME [--password P] [TABLE]\n"
+    "  wikabay-admin reindex --alias NAME [--password P] TABLE\n";
 
 struct UsageError : std::runtime_error {
     using std::runtime_error::runtime_error;
@@ -164,7 +167,41 @@ int configCommand(const std::vector<std::string>& a) {
     throw UsageError("config takes 'get NODEPATH ENTRY', 'set NODEPATH ENTRY VALUE' or 'show'");
 }
 
-int importCommand(const std::vector<std::string>& a) {
+// Takes `--search-fields NAME,NAME...` out of the arguments: the fields the search index covers.
+std::optional<std::string> takeSearchFields(std::vector<std::string>& a) {
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (a[i] != "--search-fields")
+            continue;
+        if (i + 1 >= a.size())
+            throw UsageError("--search-fields needs a list of field names");
+        std::string list = a[i + 1];
+        a.erase(a.begin() + static_cast<std::ptrdiff_t>(i),
+                a.begin() + static_cast<std::ptrdiff_t>(i) + 2);
+        return list;
+    }
+    return std::nullopt;
+}
+
+// Which of the header's fields a list of names ("Tagalo,English") picks; every field without one.
+std::vector<bool> pickFields(const std::vector<std::string>& header,
+                             const std::optional<std::string>& list, const std::string& file) {
+    if (!list)
+        return {};
+    std::vector<bool> picked(header.size(), false);
+    std::istringstream names(*list);
+    for (std::string name; std::getline(names, name, ',');) {
+        const auto at = std::find_if(header.begin(), header.end(), [&](const std::string& h) {
+            return equalsIgnoreCase(h, name);
+        });
+        if (at == header.end())
+            throw UsageError("--search-fields: '" + name + "' is not a field of " + file);
+        picked[static_cast<size_t>(at - header.begin())] = true;
+    }
+    return picked;
+}
+
+int importCommand(std::vector<std::string> a) {
+    const std::optional<std::string> searchFields = takeSearchFields(a);
     const TableArgs t = parseTableArgs(a, 1, 2);
     const std::string& table = t.words[0];
     const std::string& file = t.words[1];
@@ -175,6 +212,7 @@ int importCommand(const std::vector<std::string>& a) {
     std::vector<std::string> header;
     if (!csv.next(header))
         throw CsvError(file + ": the file is empty; it needs a header row of field names");
+    const std::vector<bool> searched = pickFields(header, searchFields, file);
     const auto folder = aliases::folder(ConfigStore().load(), t.alias);
     const auto started = std::chrono::steady_clock::now();
     long long rows = 0;
@@ -194,7 +232,8 @@ int importCommand(const std::vector<std::string>& a) {
         [&](long long n) {
             if (std::chrono::steady_clock::now() - started > std::chrono::seconds(2))
                 std::cerr << "wikabay-admin: " << n << " records imported...\n";
-        });
+        },
+        searched);
     std::cerr << "wikabay-admin: " << rows << " records imported into '"
               << tablefile::fileFor(folder, table).string() << "'\n";
     // A dictionary also gets the keys of the learner's lookup, so that wikabay-lookup need not

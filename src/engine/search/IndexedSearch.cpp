@@ -2,12 +2,14 @@
 
 #include "engine/EngineError.h"
 #include "engine/config/ConfigTree.h"
+#include "engine/search/IndexStorage.h"
 #include "engine/search/SearchIndex.h"
 #include "engine/storage/Database.h"
 
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <bit>
 #include <memory>
 
 namespace wk::engine {
@@ -120,6 +122,16 @@ public:
         scan_->reset();
     }
 
+    // Whether record `id` meets term `t`, read from the table.
+    bool recordMeets(std::int64_t id, const Term& t) {
+        read_->reset();
+        read_->bind(1, id);
+        const bool meets = read_->step() && !read_->columnIsNull(t.column) &&
+                           search::valueMatches(t.plan, read_->columnTextView(t.column));
+        read_->reset();
+        return meets;
+    }
+
 private:
     // Whether the record `st` stands on meets a term that holds it as a candidate.
     bool meets(const SqliteStatement& st, unsigned position, const BlockFinds& f) const {
@@ -137,6 +149,56 @@ private:
     std::unique_ptr<SqliteStatement> read_;
     std::unique_ptr<SqliteStatement> scan_;
 };
+
+// Below this many candidates in a chunk of a field's texts, the records are read one by one
+// instead: reading a chunk's texts costs about as much as reading this many records.
+constexpr size_t kChunkFrom = 8;
+
+// Checks candidates against the index's own copy of the fields' searchable texts, a chunk of
+// records at a time: no record is read and nothing is upper-cased. Few candidates of a chunk are
+// checked by reading their records.
+void addMeetingByTexts(search::IndexReader& reader, RecordCheck& records,
+                       const std::vector<Term>& terms, const BlockFinds& f,
+                       std::vector<std::int64_t>& ids) {
+    using search::storage::kChunkShift;
+    constexpr size_t kWordsPerChunk = (size_t{1} << kChunkShift) / 64;
+    search::BlockBits sure = f.sure;
+    for (const auto& [term, open] : f.open) {
+        search::BlockBits candidates = open;
+        candidates.remove(sure);
+        const Term& t = terms[term];
+        const auto& words = candidates.words();
+        for (size_t chunk = 0; chunk * kWordsPerChunk < words.size(); ++chunk) {
+            const auto first = words.begin() + static_cast<std::ptrdiff_t>(chunk * kWordsPerChunk);
+            size_t count = 0;
+            for (auto w = first; w != first + kWordsPerChunk; ++w)
+                count += static_cast<size_t>(std::popcount(*w));
+            if (count == 0)
+                continue;
+            if (count < kChunkFrom) {
+                for (auto w = first; w != first + kWordsPerChunk; ++w)
+                    for (std::uint64_t bits = *w; bits; bits &= bits - 1) {
+                        const auto p = static_cast<unsigned>((w - words.begin()) * 64 +
+                                                             std::countr_zero(bits));
+                        if (records.recordMeets(search::rowIdOf(f.block, p), t))
+                            sure.set(p);
+                    }
+                continue;
+            }
+            const std::int64_t rowId =
+                search::rowIdOf(f.block, static_cast<unsigned>(chunk << kChunkShift));
+            const std::string_view texts =
+                reader.chunkTexts(search::storage::chunkOf(rowId), t.field);
+            if (!texts.empty() &&
+                !search::forEachText(texts, [&](std::uint16_t p, std::string_view text) {
+                    if (candidates.test(p) && search::likeMatches(t.plan.folded, text))
+                        sure.set(p);
+                }))
+                throw search::storage::damaged();
+        }
+    }
+    sure.forEach([&](unsigned p) { ids.push_back(search::rowIdOf(f.block, p)); });
+}
 
 } // namespace
 
@@ -160,8 +222,17 @@ std::optional<std::vector<std::int64_t>> indexedRowIds(Database& db, const Table
     }
     try {
         ReadTransaction snapshot(db.connection());
-        if (!search::indexInStep(db.connection(), table.schema))
+        const search::IndexState state = search::indexState(db.connection(), table.schema);
+        if (state == search::IndexState::NotInStep)
             return std::nullopt;
+        // A field the index leaves out (notes no search of the program reads) is searched by
+        // running the statement as written.
+        const std::vector<bool> indexed =
+            search::indexedFields(db.connection(), table.schema, table.fields.size());
+        for (const Term& t : terms)
+            if (!indexed[static_cast<size_t>(t.field)])
+                return std::nullopt;
+        const bool byTexts = state == search::IndexState::GramsAndTexts;
         search::IndexReader reader(db.connection(), table.schema);
         // Every block first, so that the result is allocated once.
         std::vector<BlockFinds> blocks;
@@ -221,7 +292,10 @@ std::optional<std::vector<std::int64_t>> indexedRowIds(Database& db, const Table
             }
             if (!check)
                 check.emplace(db.connection(), table, terms);
-            check->addMeeting(f, ids);
+            if (byTexts)
+                addMeetingByTexts(reader, *check, terms, f, ids);
+            else
+                check->addMeeting(f, ids);
         }
         return ids;
     } catch (const EngineError&) {

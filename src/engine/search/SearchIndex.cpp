@@ -1,6 +1,8 @@
 #include "engine/search/SearchIndex.h"
 
 #include "engine/EngineError.h"
+#include "engine/search/BlockTexts.h"
+#include "engine/search/IndexStorage.h"
 #include "engine/storage/Sqlite.h"
 
 #include <sqlite3.h>
@@ -10,36 +12,8 @@
 #include <numeric>
 
 namespace wk::engine::search {
+using namespace storage;
 namespace {
-
-constexpr const char* kStateKey = "search_index";
-// The value of kStateKey while the index is in step, which is also the format of its grams. "1"
-// was the format whose grams came from the full case mapping ("straße" went in as "STRASSE"): such
-// an index is never in step here. An older engine in turn takes this format for not in step, so
-// it never keeps it, and its changes to the records retire it through the triggers.
-constexpr const char* kInStep = "2";
-constexpr size_t kMaxFields = 256;
-
-std::string in(const std::string& schema, const char* table) {
-    return quoteIdentifier(schema) + "." + table;
-}
-
-EngineError damaged() {
-    return EngineError(ErrorCode::Corrupt, "The search index of the table is damaged");
-}
-
-// The row id of a stored set: the block, the field and the gram in one integer, so that the sets
-// live in a table whose rows SQLite keeps compactly and finds fastest.
-constexpr std::int64_t kBlocks = std::int64_t{1} << 23;
-
-bool indexable(std::int64_t rowId) {
-    return rowId >= 0 && blockOf(rowId) < kBlocks;
-}
-
-std::int64_t postingKey(std::int64_t block, std::uint64_t field, Gram gram) {
-    return static_cast<std::int64_t>((static_cast<std::uint64_t>(block) << 40) | (field << 32) |
-                                     gram);
-}
 
 // Maps 64-bit keys (never 0) to slots; open addressing, for the grams of three bytes.
 class SlotMap {
@@ -144,24 +118,49 @@ struct IndexBuilder::Lists {
     std::vector<std::uint16_t> present; // the records of the block
 };
 
-IndexBuilder::IndexBuilder(SqliteDb& db, size_t fieldCount, std::string schema)
-    : db_(db), schema_(std::move(schema)), fieldCount_(fieldCount) {
-    const std::string dropTables = "DROP TABLE IF EXISTS " + in(schema_, "wk_search_blocks") +
-                                   "; DROP TABLE IF EXISTS " + in(schema_, "wk_search_postings");
-    db_.exec(dropTables, "Creating the search index");
+namespace {
+
+// The engine's tables of the index, as `DROP` and `CREATE` statements in `schema`.
+std::string dropIndexTables(const std::string& schema) {
+    std::string sql;
+    for (const char* t : {"wk_search_blocks", "wk_search_postings", "wk_search_texts"})
+        sql += "DROP TABLE IF EXISTS " + in(schema, t) + "; ";
+    return sql;
+}
+
+std::string infoValue(const SqliteDb& db, const std::string& schema, const char* key) {
+    SqliteStatement st(db, "SELECT value FROM " + in(schema, "wk_table_info") + " WHERE key = ?1",
+                       "Reading table information");
+    st.bindTextOrNull(1, key);
+    return st.step() ? st.columnText(0) : std::string();
+}
+
+} // namespace
+
+IndexBuilder::IndexBuilder(SqliteDb& db, size_t fieldCount, std::string schema,
+                           std::vector<bool> indexed)
+    : db_(db), schema_(std::move(schema)), fieldCount_(fieldCount), indexed_(std::move(indexed)) {
+    db_.exec(dropIndexTables(schema_), "Creating the search index");
+    indexed_.resize(fieldCount_, indexed_.empty());
     if (fieldCount_ > kMaxFields)
         return; // the table goes without an index
     lists_ = std::make_unique<Lists>(fieldCount_);
+    texts_.resize(fieldCount_);
     db_.exec("CREATE TABLE " + in(schema_, "wk_search_blocks") +
                  " (block INTEGER PRIMARY KEY, rows BLOB NOT NULL); CREATE TABLE " +
                  in(schema_, "wk_search_postings") +
-                 " (key INTEGER PRIMARY KEY, rows BLOB NOT NULL);",
+                 " (key INTEGER PRIMARY KEY, rows BLOB NOT NULL); CREATE TABLE " +
+                 in(schema_, "wk_search_texts") +
+                 " (key INTEGER PRIMARY KEY, texts BLOB NOT NULL);",
              "Creating the search index");
     insertBlock_ = std::make_unique<SqliteStatement>(
         db_, "INSERT INTO " + in(schema_, "wk_search_blocks") + " VALUES (?1, ?2)",
         "Writing the search index");
     insertPosting_ = std::make_unique<SqliteStatement>(
         db_, "INSERT INTO " + in(schema_, "wk_search_postings") + " VALUES (?1, ?2)",
+        "Writing the search index");
+    insertTexts_ = std::make_unique<SqliteStatement>(
+        db_, "INSERT INTO " + in(schema_, "wk_search_texts") + " VALUES (?1, ?2)",
         "Writing the search index");
 }
 
@@ -176,6 +175,8 @@ void IndexBuilder::add(std::int64_t rowId, const std::vector<std::string>& value
         lists_.reset(); // the table goes without an index
         return;
     }
+    if (lastRowId_ && chunkOf(rowId) != chunkOf(*lastRowId_))
+        flushTexts();
     if (lastRowId_ && blockOf(rowId) != blockOf(*lastRowId_))
         flush();
     lastRowId_ = rowId;
@@ -183,9 +184,11 @@ void IndexBuilder::add(std::int64_t rowId, const std::vector<std::string>& value
     Lists& l = *lists_;
     l.present.push_back(position);
     for (size_t f = 0; f < fieldCount_ && f < values.size(); ++f) {
-        if (values[f].empty())
-            continue; // NULL
-        forEachGram(searchableText(values[f]), [&](Gram g) {
+        if (values[f].empty() || !indexed_[f])
+            continue; // NULL, or a field no search reads through the index
+        const std::string text = searchableText(values[f]);
+        texts_[f].add(position, text);
+        forEachGram(text, [&](Gram g) {
             std::vector<std::uint16_t>& p = l.positions[static_cast<size_t>(l.slot(f, g))];
             if (p.empty() || p.back() != position)
                 p.push_back(position);
@@ -220,12 +223,25 @@ void IndexBuilder::flush() {
     l.clear();
 }
 
+void IndexBuilder::flushTexts() {
+    if (!lists_ || !lastRowId_)
+        return;
+    for (size_t f = 0; f < texts_.size(); ++f) {
+        if (texts_[f].empty())
+            continue;
+        insertTexts_->reset();
+        insertTexts_->bind(1, textsKey(chunkOf(*lastRowId_), f));
+        insertTexts_->bindBlob(2, texts_[f].encode());
+        insertTexts_->run();
+        texts_[f].clear();
+    }
+}
+
 void IndexBuilder::finish() {
+    flushTexts();
     flush();
     if (!lists_) {
-        db_.exec("DROP TABLE IF EXISTS " + in(schema_, "wk_search_blocks") +
-                     "; DROP TABLE IF EXISTS " + in(schema_, "wk_search_postings"),
-                 "Writing the search index");
+        db_.exec(dropIndexTables(schema_), "Writing the search index");
         return;
     }
     // The triggers' statements are kept without the schema's name, as the engine checks them when
@@ -236,16 +252,52 @@ void IndexBuilder::finish() {
                "; CREATE TRIGGER " + in(schema_, "wk_search_retire_") + change + " AFTER " +
                change + " ON records BEGIN UPDATE wk_table_info SET value = '0' WHERE key = '" +
                kStateKey + "'; END;";
-    sql += "INSERT OR REPLACE INTO " + in(schema_, "wk_table_info") + " VALUES ('" + kStateKey +
-           "', '" + kInStep + "');";
+    std::string fields;
+    for (size_t f = 0; f < fieldCount_; ++f)
+        if (indexed_[f])
+            fields.append(fields.empty() ? "" : ",").append(std::to_string(f));
+    sql += "INSERT OR REPLACE INTO " + in(schema_, "wk_table_info") + " VALUES ('" + kFieldsKey +
+           "', '" + fields + "'); INSERT OR REPLACE INTO " + in(schema_, "wk_table_info") +
+           " VALUES ('" + kStateKey + "', '" + kWithTexts + "');";
     db_.exec(sql, "Writing the search index");
 }
 
+IndexState indexState(const SqliteDb& db, const std::string& schema) {
+    const std::string value = infoValue(db, schema, kStateKey);
+    return value == kWithTexts   ? IndexState::GramsAndTexts
+           : value == kGramsOnly ? IndexState::GramsOnly
+                                 : IndexState::NotInStep;
+}
+
 bool indexInStep(const SqliteDb& db, const std::string& schema) {
+    return indexState(db, schema) != IndexState::NotInStep;
+}
+
+std::vector<bool> indexedFields(const SqliteDb& db, const std::string& schema, size_t fieldCount) {
     SqliteStatement st(db, "SELECT value FROM " + in(schema, "wk_table_info") + " WHERE key = ?1",
                        "Reading table information");
-    st.bindTextOrNull(1, kStateKey);
-    return st.step() && st.columnText(0) == kInStep;
+    st.bindTextOrNull(1, kFieldsKey);
+    if (!st.step())
+        return std::vector<bool>(fieldCount, true);
+    std::vector<bool> indexed(fieldCount, false);
+    const std::string list = st.columnText(0);
+    for (size_t at = 0; at < list.size();) {
+        size_t end = list.find(',', at);
+        if (end == std::string::npos)
+            end = list.size();
+        size_t f = 0;
+        bool number = end > at;
+        for (size_t i = at; i < end && number; ++i) {
+            number = list[i] >= '0' && list[i] <= '9' && f < kMaxFields;
+            f = f * 10 + static_cast<size_t>(list[i] - '0');
+        }
+        if (!number)
+            throw damaged();
+        if (f < fieldCount)
+            indexed[f] = true;
+        at = end + 1;
+    }
+    return indexed;
 }
 
 void retireIndex(SqliteDb& db, const std::string& schema) {
@@ -254,12 +306,16 @@ void retireIndex(SqliteDb& db, const std::string& schema) {
             "Retiring the search index");
 }
 
-bool rebuildIndex(SqliteDb& db, const std::string& schema, size_t fieldCount) {
+bool rebuildIndex(SqliteDb& db, const std::string& schema, size_t fieldCount,
+                  std::optional<std::vector<bool>> indexed) {
     db.exec("SAVEPOINT wk_search_rebuild", "Rebuilding the search index");
     try {
+        // The fields indexed so far stay indexed, unless the caller says otherwise.
+        if (!indexed)
+            indexed = indexedFields(db, schema, fieldCount);
         // Not in step until the builder is done: a table that can have no index keeps none.
         retireIndex(db, schema);
-        IndexBuilder builder(db, fieldCount, schema);
+        IndexBuilder builder(db, fieldCount, schema, *indexed);
         bool representable = true;
         {
             SqliteStatement read(
@@ -278,9 +334,7 @@ bool rebuildIndex(SqliteDb& db, const std::string& schema, size_t fieldCount) {
         if (representable)
             builder.finish();
         else
-            db.exec("DROP TABLE IF EXISTS " + in(schema, "wk_search_blocks") +
-                        "; DROP TABLE IF EXISTS " + in(schema, "wk_search_postings"),
-                    "Rebuilding the search index");
+            db.exec(dropIndexTables(schema), "Rebuilding the search index");
         db.exec("RELEASE wk_search_rebuild", "Rebuilding the search index");
     } catch (...) {
         sqlite3_exec(db.handle(), "ROLLBACK TO wk_search_rebuild; RELEASE wk_search_rebuild",
@@ -290,138 +344,9 @@ bool rebuildIndex(SqliteDb& db, const std::string& schema, size_t fieldCount) {
     return indexInStep(db, schema);
 }
 
-RecordChange::RecordChange(SqliteDb& db, std::string schema, std::optional<std::int64_t> rowId)
-    : db_(db), schema_(std::move(schema)) {
-    db_.exec("SAVEPOINT wk_record_change", "Starting a change");
-    try {
-        inStep_ = indexInStep(db_, schema_);
-        if (inStep_ && rowId)
-            before_ = readRecord(*rowId);
-    } catch (...) {
-        db_.exec("ROLLBACK TO wk_record_change; RELEASE wk_record_change", "Ending a change");
-        throw;
-    }
-}
-
-RecordChange::~RecordChange() {
-    if (done_)
-        return;
-    try {
-        db_.exec("ROLLBACK TO wk_record_change; RELEASE wk_record_change", "Undoing a change");
-    } catch (const EngineError&) {
-        // Nothing more can be done; the connection reports the state on its next use.
-    }
-}
-
-std::optional<RecordChange::Values> RecordChange::readRecord(std::int64_t rowId) const {
-    SqliteStatement st(db_, "SELECT * FROM " + in(schema_, "records") + " WHERE rowid = ?1",
-                       "Reading a record");
-    st.bind(1, rowId);
-    if (!st.step())
-        return std::nullopt;
-    Values values;
-    for (int c = 0; c < st.columnCount(); ++c) {
-        if (st.columnIsNull(c))
-            values.emplace_back();
-        else
-            values.emplace_back(st.columnText(c));
-    }
-    return values;
-}
-
-void RecordChange::commit(std::int64_t rowId) {
-    if (inStep_) {
-        try {
-            apply(rowId, readRecord(rowId));
-            db_.exec("UPDATE " + in(schema_, "wk_table_info") + " SET value = '" + kInStep +
-                         "' WHERE key = '" + kStateKey + "'",
-                     "Writing the search index");
-        } catch (const EngineError& e) {
-            if (e.code() != ErrorCode::Corrupt)
-                throw;
-            // A damaged index is retired: searches read the records instead.
-            db_.exec("UPDATE " + in(schema_, "wk_table_info") + " SET value = '0' WHERE key = '" +
-                         kStateKey + "'",
-                     "Retiring the search index");
-        }
-    }
-    db_.exec("RELEASE wk_record_change", "Ending a change");
-    done_ = true;
-}
-
-void RecordChange::apply(std::int64_t rowId, const std::optional<Values>& after) {
-    if (!indexable(rowId))
-        throw damaged();
-    const std::int64_t block = blockOf(rowId);
-    const std::uint16_t position = positionOf(rowId);
-    SqliteStatement read(
-        db_, "SELECT rows FROM " + in(schema_, "wk_search_postings") + " WHERE key = ?1",
-        "Reading the search index");
-    SqliteStatement write(
-        db_, "INSERT OR REPLACE INTO " + in(schema_, "wk_search_postings") + " VALUES (?1, ?2)",
-        "Writing the search index");
-    SqliteStatement erase(db_,
-                          "DELETE FROM " + in(schema_, "wk_search_postings") + " WHERE key = ?1",
-                          "Writing the search index");
-    auto change = [&](size_t field, Gram gram, bool present) {
-        const std::int64_t key = postingKey(block, field, gram);
-        read.reset();
-        read.bind(1, key);
-        std::string stored = read.step() ? std::string(read.columnBlob(0)) : std::string();
-        read.reset();
-        if (!changePosition(stored, position, present))
-            throw damaged();
-        SqliteStatement& st = stored.empty() ? erase : write;
-        st.reset();
-        st.bind(1, key);
-        if (!stored.empty())
-            st.bindBlob(2, stored);
-        st.run();
-    };
-    auto gramsOfValue = [](const Values* values, size_t field) {
-        if (!values || field >= values->size() || !(*values)[field])
-            return std::vector<Gram>();
-        return gramsOf(searchableText(*(*values)[field]));
-    };
-    const Values* old = before_ ? &*before_ : nullptr;
-    const Values* now = after ? &*after : nullptr;
-    const size_t fields = std::max(old ? old->size() : 0, now ? now->size() : 0);
-    for (size_t f = 0; f < fields; ++f) {
-        const std::vector<Gram> was = gramsOfValue(old, f);
-        const std::vector<Gram> is = gramsOfValue(now, f);
-        std::vector<Gram> gone, added;
-        std::set_difference(was.begin(), was.end(), is.begin(), is.end(), std::back_inserter(gone));
-        std::set_difference(is.begin(), is.end(), was.begin(), was.end(),
-                            std::back_inserter(added));
-        for (Gram g : gone)
-            change(f, g, false);
-        for (Gram g : added)
-            change(f, g, true);
-    }
-    if (static_cast<bool>(old) != static_cast<bool>(now)) {
-        SqliteStatement readBlock(
-            db_, "SELECT rows FROM " + in(schema_, "wk_search_blocks") + " WHERE block = ?1",
-            "Reading the search index");
-        readBlock.bind(1, block);
-        std::string stored = readBlock.step() ? std::string(readBlock.columnBlob(0)) : "";
-        readBlock.reset();
-        if (!changePosition(stored, position, static_cast<bool>(now)))
-            throw damaged();
-        SqliteStatement st(
-            db_,
-            stored.empty()
-                ? "DELETE FROM " + in(schema_, "wk_search_blocks") + " WHERE block = ?1"
-                : "INSERT OR REPLACE INTO " + in(schema_, "wk_search_blocks") + " VALUES (?1, ?2)",
-            "Writing the search index");
-        st.bind(1, block);
-        if (!stored.empty())
-            st.bindBlob(2, stored);
-        st.run();
-    }
-}
-
 IndexReader::IndexReader(const SqliteDb& db, const std::string& schema)
-    : blocks_(std::make_unique<SqliteStatement>(
+    : db_(db), schema_(schema),
+      blocks_(std::make_unique<SqliteStatement>(
           db, "SELECT block, rows FROM " + in(schema, "wk_search_blocks") + " ORDER BY block",
           "Reading the search index")),
       posting_(std::make_unique<SqliteStatement>(
@@ -536,6 +461,16 @@ bool IndexReader::rowsAcross(std::int64_t block, int field, const PatternPlan::B
         ascii |= rows;
     }
     return true;
+}
+
+std::string_view IndexReader::chunkTexts(std::int64_t chunk, int field) {
+    if (!texts_)
+        texts_ = std::make_unique<SqliteStatement>(
+            db_, "SELECT texts FROM " + in(schema_, "wk_search_texts") + " WHERE key = ?1",
+            "Reading the search index");
+    texts_->reset();
+    texts_->bind(1, textsKey(chunk, static_cast<std::uint64_t>(field)));
+    return texts_->step() ? texts_->columnBlob(0) : std::string_view();
 }
 
 } // namespace wk::engine::search

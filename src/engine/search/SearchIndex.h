@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/search/BlockTexts.h"
 #include "engine/search/PostingBlock.h"
 #include "engine/search/SearchGrams.h"
 
@@ -14,26 +15,32 @@ namespace wk::engine {
 class SqliteDb;
 class SqliteStatement;
 
-/// The search index of a table file: for every field, which records hold a given gram (one to
-/// three bytes) of the field's searchable text (see SearchGrams.h). It lets a search such as
-/// `Upper(English) like "%SUN%"` read a few stored sets instead of every record.
+/// The search index of a table file: for every indexed field, which records hold a given gram
+/// (one to three bytes) of the field's searchable text (see SearchGrams.h), and that text itself,
+/// upper-cased, block by block. It lets a search such as `Upper(English) like "%SUN%"` read a few
+/// stored sets instead of every record, and check the records the sets leave open in one stored
+/// value per block instead of reading and upper-casing them one by one.
 ///
 /// It lives in the table file beside the records, in blocks of row ids (PostingBlock.h):
-/// `wk_search_blocks (block, rows)` holds the row ids there are, and `wk_search_postings (key,
-/// rows)` the records of a block whose field has a gram, under the key `block << 40 | field << 32
-/// | gram` (fields numbered from 0 in field order); `rows` is a stored set of positions
-/// (PostingBlock.h), and empty sets are not stored. So the index covers row ids from 0 to
-/// 2^37 - 1 and tables of up to 256 fields: a table beyond those bounds goes without one.
+/// `wk_search_blocks (block, rows)` holds the row ids there are, `wk_search_postings (key, rows)`
+/// the records of a block whose field has a gram, under the key `block << 40 | field << 32 |
+/// gram` (fields numbered from 0 in field order), and `wk_search_texts (key, texts)` the texts of
+/// a field of 1,024 records (BlockTexts.h) under the key `(row id >> 10) << 8 | field`; `rows` is a
+/// stored set of positions (PostingBlock.h), and empty sets and texts are not stored. So the index
+/// covers row ids from 0 to 2^37 - 1 and tables of up to 256 fields: a table beyond those bounds
+/// goes without one. The entry `search_fields` of `wk_table_info` names the indexed fields
+/// ("0,1,5"); a field no search reads (a table's notes) can be left out, and costs nothing then.
+/// Without the entry, every field is indexed.
 ///
-/// The entry `search_index` of `wk_table_info` is "2" while the index is in step with the
+/// The entry `search_index` of `wk_table_info` is "3" while the index is in step with the
 /// records. Triggers in the file set it to "0" on every change of the records; the engine's own
 /// changes set it back once the index is brought up to date, so that a change by a program that
 /// does not keep the index (an older engine, a general SQLite tool) retires the index for good.
-/// The value is also the index's format: "2" holds the grams of text upper-cased with the simple
-/// case mapping (UnicodeText.h). An index marked "1" was made by an older engine from the full
-/// case mapping ("straße" as "STRASSE") and is not in step; it is made anew, like any index, when
-/// the table is next written whole (TableFile.h's `replace`).
-/// A table file without an index in step is searched by reading every record, as before.
+/// "2" is an index of an older engine, in step, with the grams but without the texts: it is
+/// read and kept as it stands, and searches check the records it leaves open by reading them.
+/// An index marked "1" was made from the full case mapping ("straße" as "STRASSE") and is not in
+/// step. An index not in step is made anew when the table is next written whole (TableFile.h's
+/// `replace`) or reindexed; until then, searches read every record, as before.
 namespace search {
 
 /// Builds the index while a table file's records are written: made in the writer's transaction
@@ -41,7 +48,9 @@ namespace search {
 /// record in ascending row id order.
 class IndexBuilder {
 public:
-    IndexBuilder(SqliteDb& db, size_t fieldCount, std::string schema = "main");
+    /// `indexed` says which fields to index, by number; empty for every field.
+    IndexBuilder(SqliteDb& db, size_t fieldCount, std::string schema = "main",
+                 std::vector<bool> indexed = {});
     ~IndexBuilder();
     IndexBuilder(const IndexBuilder&) = delete;
     IndexBuilder& operator=(const IndexBuilder&) = delete;
@@ -55,29 +64,44 @@ public:
 private:
     struct Lists;
     void flush();
+    void flushTexts();
 
     SqliteDb& db_;
     std::string schema_;
     size_t fieldCount_;
+    std::vector<bool> indexed_;
     std::optional<std::int64_t> lastRowId_;
     std::unique_ptr<Lists> lists_;
     std::unique_ptr<SqliteStatement> insertBlock_;
     std::unique_ptr<SqliteStatement> insertPosting_;
+    std::unique_ptr<SqliteStatement> insertTexts_;
+    std::vector<BlockTextsWriter> texts_; // per field, of the current chunk
 };
+
+/// Whether the index of the table attached as `schema` is in step with its records, and what it
+/// holds then.
+enum class IndexState { NotInStep, GramsOnly, GramsAndTexts };
+IndexState indexState(const SqliteDb& db, const std::string& schema);
 
 /// True when the table whose file is attached as `schema` has an index in step with its records.
 bool indexInStep(const SqliteDb& db, const std::string& schema);
+
+/// Which of the table's `fieldCount` fields the index covers (when it is in step). Raises
+/// EngineError (Corrupt) for a damaged list.
+std::vector<bool> indexedFields(const SqliteDb& db, const std::string& schema, size_t fieldCount);
 
 /// Marks the index of the table attached as `schema` not in step, so that searches read the
 /// records until the index is made anew.
 void retireIndex(SqliteDb& db, const std::string& schema);
 
 /// Makes the index of the table attached as `schema`, with `fieldCount` fields, anew from its
-/// records, in one transaction or inside the caller's. A table that cannot have an index (see
+/// records, in one transaction or inside the caller's, for the fields `indexed` (by default, those
+/// the file's index covered). A table that cannot have an index (see
 /// above, or one holding an empty text that is not NULL, which the index cannot tell from a blank
 /// field) is left without one; returns whether the table has an index now. Raises EngineError
 /// when the file cannot be read or written.
-bool rebuildIndex(SqliteDb& db, const std::string& schema, size_t fieldCount);
+bool rebuildIndex(SqliteDb& db, const std::string& schema, size_t fieldCount,
+                  std::optional<std::vector<bool>> indexed = std::nullopt);
 
 /// Keeps the index in step with one change of one record made through the engine. Made just
 /// before the change: it opens a savepoint and reads the record as stored. `commit` reads it
@@ -99,10 +123,14 @@ private:
     using Values = std::vector<std::optional<std::string>>;
     std::optional<Values> readRecord(std::int64_t rowId) const;
     void apply(std::int64_t rowId, const std::optional<Values>& after);
+    // Replaces the stored text of one record's field (`was` by `now`; none for NULL).
+    void changeTexts(std::int64_t chunk, size_t field, std::uint16_t position,
+                     const std::optional<std::string>& now, const std::optional<std::string>& was);
 
     SqliteDb& db_;
     std::string schema_;
-    bool inStep_ = false;
+    IndexState state_ = IndexState::NotInStep;
+    std::vector<bool> indexed_;
     bool done_ = false;
     std::optional<Values> before_;
 };
@@ -140,6 +168,11 @@ public:
     bool rowsAcross(std::int64_t block, int field, const PatternPlan::Bridge& bridge, size_t most,
                     BlockBits& ascii, BlockBits& other, size_t& reads);
 
+    /// The stored texts of field `field` of the records whose row ids lie in `chunk` (row id >>
+    /// 10), positions counted in their block (BlockTexts.h); valid until the next call. Empty when
+    /// none of those records has the field.
+    std::string_view chunkTexts(std::int64_t chunk, int field);
+
 private:
     bool nextBlock(BlockBits& rows);
     // Decodes the stored set of a gram into `into`; false when the block's field lacks the gram.
@@ -149,9 +182,12 @@ private:
     template <typename Visit>
     size_t forEachGramIn(std::int64_t block, int field, Gram from, Gram to, Visit&& visit);
 
+    const SqliteDb& db_;
+    std::string schema_;
     std::unique_ptr<SqliteStatement> blocks_;
     std::unique_ptr<SqliteStatement> posting_;
     std::unique_ptr<SqliteStatement> range_;
+    std::unique_ptr<SqliteStatement> texts_;
     BlockBits across_;
     std::int64_t block_ = 0;
     BlockBits scratch_;

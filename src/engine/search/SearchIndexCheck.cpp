@@ -1,8 +1,10 @@
 #include "engine/search/SearchIndexCheck.h"
 
+#include "engine/search/IndexStorage.h"
 #include "engine/search/SearchIndex.h"
 #include "engine/storage/Sqlite.h"
 
+#include <map>
 #include <optional>
 #include <set>
 #include <string_view>
@@ -14,9 +16,7 @@ namespace {
 
 using Kind = IndexDifference::Kind;
 
-std::string in(const std::string& schema, const char* table) {
-    return quoteIdentifier(schema) + "." + table;
-}
+using storage::in;
 
 // Steps two statements whose rows come in ascending order of an integer in column 0, with a
 // stored set in column 1, side by side: `visit(key, stored, fresh)` for every key of either, with
@@ -75,7 +75,7 @@ size_t compareIndex(const SqliteDb& db, const std::string& schema, size_t fieldC
                "CREATE TABLE wk_table_info (key TEXT PRIMARY KEY, value TEXT NOT NULL); BEGIN",
                "Building the search index for a comparison");
     {
-        IndexBuilder builder(fresh, fieldCount);
+        IndexBuilder builder(fresh, fieldCount, "main", indexedFields(db, schema, fieldCount));
         SqliteStatement read(db,
                              "SELECT rowid, * FROM " + in(schema, "records") + " ORDER BY rowid",
                              "Reading the records");
@@ -141,6 +141,38 @@ size_t compareIndex(const SqliteDb& db, const std::string& schema, size_t fieldC
                 if (!wholeRecords.contains(rowIdOf(block, p)))
                     found.emplace(rowIdOf(block, p), field, Kind::Field);
             });
+        });
+    }
+    if (indexState(db, schema) == IndexState::GramsAndTexts) {
+        SqliteStatement stored(
+            db, "SELECT key, texts FROM " + in(schema, "wk_search_texts") + " ORDER BY key",
+            "Reading the search index");
+        SqliteStatement built(fresh, "SELECT key, texts FROM wk_search_texts ORDER BY key",
+                              "Reading the search index");
+        // The key of a chunk's texts is chunk << 8 | field; positions are counted in the block.
+        sideBySide(stored, built, [&](std::int64_t key, auto s, auto f) {
+            const std::int64_t block = blockOf((key >> 8) << storage::kChunkShift);
+            const int field = static_cast<int>(key & 0xFF);
+            std::map<std::uint16_t, std::string_view> was, is;
+            auto read = [](std::optional<std::string_view> texts, auto& into) {
+                return !texts || forEachText(*texts, [&](std::uint16_t p, std::string_view t) {
+                    into.emplace(p, t);
+                });
+            };
+            if (!read(s, was) || !read(f, is)) {
+                found.emplace(rowIdOf(block, 0), field, Kind::Damaged);
+                return;
+            }
+            auto differs = [&](std::uint16_t p) {
+                if (!wholeRecords.contains(rowIdOf(block, p)))
+                    found.emplace(rowIdOf(block, p), field, Kind::Field);
+            };
+            for (const auto& [p, t] : was)
+                if (auto other = is.find(p); other == is.end() || other->second != t)
+                    differs(p);
+            for (const auto& [p, t] : is)
+                if (!was.contains(p))
+                    differs(p);
         });
     }
     for (const auto& [rowId, field, kind] : found)

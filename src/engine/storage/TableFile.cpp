@@ -105,6 +105,8 @@ const char* ownTableSql(const std::string& name) {
          "CREATE TABLE wk_search_blocks (block INTEGER PRIMARY KEY, rows BLOB NOT NULL)"},
         {"wk_search_postings",
          "CREATE TABLE wk_search_postings (key INTEGER PRIMARY KEY, rows BLOB NOT NULL)"},
+        {"wk_search_texts",
+         "CREATE TABLE wk_search_texts (key INTEGER PRIMARY KEY, texts BLOB NOT NULL)"},
         {"wk_lookup", "CREATE TABLE wk_lookup (key TEXT NOT NULL, kind INTEGER NOT NULL, row "
                       "INTEGER NOT NULL, PRIMARY KEY (key, kind, row)) WITHOUT ROWID"}};
     for (const auto& [table, sql] : own)
@@ -286,9 +288,13 @@ Description describe(const SqliteDb& db, const std::string& schema, const std::s
         if (*shape.records != recordsSql(d.fields))
             refuse(tableName, folder,
                    "'records' is not a table of text fields as Wikabay makes it");
-        if (search::indexInStep(db, schema))
-            checkMarkedParts(shape, "search index", kRetired[0].second,
-                             {"wk_search_blocks", "wk_search_postings"}, tableName, folder);
+        if (const search::IndexState index = search::indexState(db, schema);
+            index != search::IndexState::NotInStep) {
+            std::vector<std::string> parts = {"wk_search_blocks", "wk_search_postings"};
+            if (index == search::IndexState::GramsAndTexts)
+                parts.emplace_back("wk_search_texts");
+            checkMarkedParts(shape, "search index", kRetired[0].second, parts, tableName, folder);
+        }
         // The lookup's keys are in step while their mark is "1" (tagalog/LookupIndex.h).
         if (infoValue(db, schema, kRetired[1].first) == "1")
             checkMarkedParts(shape, "lookup index", kRetired[1].second, {"wk_lookup"}, tableName,
@@ -352,7 +358,7 @@ bool passwordMatches(const SqliteDb& db, const std::string& schema,
 void replace(const std::filesystem::path& folder, const std::string& tableName,
              const std::vector<std::string>& fields, const RowReader& rows,
              const std::optional<std::string>& password,
-             const std::function<void(long long)>& progress) {
+             const std::function<void(long long)>& progress, const std::vector<bool>& searched) {
     validateName(tableName);
     validateFields(fields);
     const std::filesystem::path file = fileFor(folder, tableName);
@@ -401,7 +407,7 @@ void replace(const std::filesystem::path& folder, const std::string& tableName,
             putInfo("password_hash", hashPassword(*password, salt));
         }
         SqliteStatement ins(db, insert + ")", "Writing " + where(tableName, folder));
-        search::IndexBuilder index(db, fields.size());
+        search::IndexBuilder index(db, fields.size(), "main", searched);
         std::vector<std::string> row;
         long long count = 0;
         while (rows(row)) {

@@ -77,11 +77,13 @@ using RowReader = std::function<bool(std::vector<std::string>& row)>;
 /// each replace writes a new `generation`. The table's search index (SearchIndex.h) is built with
 /// it. A file that exists but is not a table of ours is never overwritten. Replacing a protected
 /// table needs its password (`password`); the new table is protected by `password` when one is
-/// given. `progress` is called now and then with the number of rows written.
+/// given. `progress` is called now and then with the number of rows written. `searched` names,
+/// by number, the fields the search index covers; empty for every field.
 void replace(const std::filesystem::path& folder, const std::string& tableName,
              const std::vector<std::string>& fields, const RowReader& rows,
              const std::optional<std::string>& password,
-             const std::function<void(long long)>& progress = {});
+             const std::function<void(long long)>& progress = {},
+             const std::vector<bool>& searched = {});
 
 } // namespace tablefile
 } // namespace wk::engine

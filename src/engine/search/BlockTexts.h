@@ -1,0 +1,85 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace wk::engine::search {
+
+/// The searchable texts (SearchGrams.h) of one field of a run of records of one block
+/// (PostingBlock.h), one after the other, so that a search checks the records the grams leave
+/// open by reading one stored value per run and field instead of one record at a time, and
+/// without upper-casing anything. Only non-NULL fields have a text; positions are those in the
+/// block.
+///
+/// Stored form: the number of texts and the size in bytes of the list that follows, as LEB128
+/// varints; then the list: per text, in ascending position order, the gap to the previous
+/// position (the first from -1) and the text's length in bytes, both varints; then the texts'
+/// bytes.
+class BlockTextsWriter {
+public:
+    /// Adds the text of `position`, above every position added before.
+    void add(std::uint16_t position, std::string_view text);
+    bool empty() const { return positions_.empty(); }
+    /// The stored form of what was added.
+    std::string encode() const;
+    void clear();
+
+private:
+    std::vector<std::uint16_t> positions_;
+    std::vector<std::uint32_t> lengths_;
+    std::string bytes_;
+};
+
+/// Calls `visit(position, text)` for every text of a stored form, in ascending position order.
+/// False when the bytes are not a stored form (a damaged index); `visit` may have been called
+/// for the texts before the damage.
+template <typename Visit> bool forEachText(std::string_view stored, Visit&& visit);
+
+/// Sets (`text`) or removes (none) the text of one position in a stored form. An empty result is
+/// the empty string. False when the bytes are not a stored form.
+bool changeText(std::string& stored, std::uint16_t position, std::optional<std::string_view> text);
+
+namespace detail {
+/// Reads a varint at `at`; false past the end or beyond 32 bits.
+inline bool readVarint(std::string_view bytes, size_t& at, std::uint32_t& value) {
+    value = 0;
+    for (int shift = 0; shift < 35; shift += 7) {
+        if (at >= bytes.size())
+            return false;
+        const auto c = static_cast<unsigned char>(bytes[at++]);
+        value |= static_cast<std::uint32_t>(c & 0x7F) << shift;
+        if (!(c & 0x80))
+            return shift < 28 || c < 0x10;
+    }
+    return false;
+}
+} // namespace detail
+
+template <typename Visit> bool forEachText(std::string_view stored, Visit&& visit) {
+    size_t at = 0;
+    std::uint32_t count = 0, listSize = 0;
+    if (!detail::readVarint(stored, at, count) || !detail::readVarint(stored, at, listSize) ||
+        listSize > stored.size() - at)
+        return false;
+    const std::string_view list = stored.substr(at, listSize);
+    const std::string_view bytes = stored.substr(at + listSize);
+    size_t item = 0, text = 0;
+    long position = -1;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        std::uint32_t gap = 0, length = 0;
+        if (!detail::readVarint(list, item, gap) || !detail::readVarint(list, item, length) ||
+            length > bytes.size() - text)
+            return false;
+        position += static_cast<long>(gap) + 1;
+        if (position >= (1L << 16))
+            return false;
+        visit(static_cast<std::uint16_t>(position), bytes.substr(text, length));
+        text += length;
+    }
+    return item == list.size() && text == bytes.size();
+}
+
+} // namespace wk::engine::search
