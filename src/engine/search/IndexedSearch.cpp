@@ -189,11 +189,14 @@ void addMeetingByTexts(search::IndexReader& reader, RecordCheck& records,
                 search::rowIdOf(f.block, static_cast<unsigned>(chunk << kChunkShift));
             const std::string_view texts =
                 reader.chunkTexts(search::storage::chunkOf(rowId), t.field);
-            if (!texts.empty() &&
-                !search::forEachText(texts, [&](std::uint16_t p, std::string_view text) {
-                    if (candidates.test(p) && search::likeMatches(t.plan.folded, text))
+            if (texts.empty())
+                continue;
+            const bool read =
+                search::forEachText(texts, [&](std::uint16_t p, std::string_view text) {
+                    if (candidates.test(p) && search::textMatches(t.plan, text))
                         sure.set(p);
-                }))
+                });
+            if (!read)
                 throw search::storage::damaged();
         }
     }
@@ -248,6 +251,14 @@ std::optional<std::vector<std::int64_t>> indexedRowIds(Database& db, const Table
                 Term& t = terms[i];
                 std::stable_sort(t.grams.begin(), t.grams.end(),
                                  [](const auto& a, const auto& b) { return a.bytes < b.bytes; });
+                if (t.plan.anyAfter) {
+                    const char c = *t.plan.anyAfter;
+                    if (reader.rowsWithAnyGram(block, t.field,
+                                               search::gramOf(std::string{c, '\x01'}),
+                                               search::gramOf(std::string{c, '\xFF'}), rows))
+                        f.sure |= rows;
+                    continue;
+                }
                 if (!reader.rowsWithGrams(block, t.field, t.grams, rows))
                     continue;
                 if (t.plan.exact) {

@@ -1,5 +1,6 @@
 #include "engine/search/SearchGrams.h"
 
+#include "engine/search/PieceFind.h"
 #include "engine/search/UnicodeText.h"
 
 #include <algorithm>
@@ -130,10 +131,25 @@ PatternPlan planPattern(std::string_view pattern) {
     }
     std::sort(plan.grams.begin(), plan.grams.end());
     plan.grams.erase(std::unique(plan.grams.begin(), plan.grams.end()), plan.grams.end());
+    plan.piecesOnly =
+        p.size() >= 2 && p.front() == '%' && p.back() == '%' && p.find('_') == std::string::npos;
+    if (plan.piecesOnly)
+        for (std::string_view run : runs)
+            plan.pieces.emplace_back(run);
     const bool onlyPercent = !p.empty() && p.find_first_not_of('%') == std::string::npos;
     if (plan.grams.empty()) {
+        // Only `%` signs, or `%` signs and one `_`: every field that is not NULL matches, as an
+        // indexed field is never an empty text (SearchIndex.h).
         plan.grams.push_back(kPresent);
-        plan.exact = onlyPercent;
+        plan.exact = onlyPercent || (std::count(p.begin(), p.end(), '_') == 1 &&
+                                     std::count(p.begin(), p.end(), '%') > 0);
+        return plan;
+    }
+    // `%c_%` with c an ASCII character: c is followed by a character exactly when the text has a
+    // two-byte gram that begins with c (the byte after an ASCII character starts a character).
+    if (p.size() == 4 && p[0] == '%' && asciiLiteral(p[1]) && p[2] == '_' && p[3] == '%') {
+        plan.anyAfter = p[1];
+        plan.exact = true;
         return plan;
     }
     // `%RUN%`: a field matches exactly when its text holds RUN, that is when it has RUN's gram.
@@ -208,6 +224,21 @@ template <bool FoldText> bool matches(std::string_view folded, std::string_view 
 
 bool likeMatches(std::string_view folded, std::string_view text) {
     return matches<false>(folded, text);
+}
+
+bool textMatches(const PatternPlan& plan, std::string_view text) {
+    if (!plan.piecesOnly)
+        return matches<false>(plan.folded, text);
+    // Each piece found first after the one before: text and pieces are whole UTF-8 characters,
+    // so a byte match is a character match.
+    size_t at = 0;
+    for (const std::string& piece : plan.pieces) {
+        at = findPiece(text, piece, at);
+        if (at == std::string_view::npos)
+            return false;
+        at += piece.size();
+    }
+    return true;
 }
 
 bool valueMatches(const PatternPlan& plan, std::string_view value) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -67,6 +68,14 @@ struct PatternPlan {
         std::string right;
     };
     std::vector<Bridge> bridges;
+    /// When the pattern is literal pieces between `%` signs and nothing else (`%NANG%`,
+    /// `%PAG%AN%`), the pieces in order: a text matches when it holds them one after another, which
+    /// a substring search finds faster than `likeMatches`.
+    std::vector<std::string> pieces;
+    bool piecesOnly = false;
+    /// For the pattern `%c_%` with c an ASCII character, c: a field matches exactly when it has
+    /// some two-byte gram beginning with c. `grams` then holds c's gram, and `exact` is true.
+    std::optional<char> anyAfter;
     /// True when the pattern is `%l_r%` with l and r ASCII characters (one bridge): a field whose
     /// text holds `l x r` for an ASCII x surely matches, and only the fields where l is followed
     /// by a byte of 0x80 or above need a check.
@@ -78,6 +87,9 @@ PatternPlan planPattern(std::string_view pattern);
 /// Whether a searchable text matches a folded pattern as SQLite's like matches them: `%` any run
 /// of characters, `_` exactly one character, everything else itself. Both are valid UTF-8.
 bool likeMatches(std::string_view folded, std::string_view text);
+
+/// Whether a searchable text matches the plan's pattern (as likeMatches on `plan.folded`).
+bool textMatches(const PatternPlan& plan, std::string_view text);
 
 /// Whether `Upper(value) like pattern` holds for a stored (non-NULL) value, `plan` being the
 /// pattern's plan: likeMatches on the value's searchable text, without making that text when the

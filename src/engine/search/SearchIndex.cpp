@@ -463,6 +463,13 @@ bool IndexReader::rowsAcross(std::int64_t block, int field, const PatternPlan::B
     return true;
 }
 
+bool IndexReader::rowsWithAnyGram(std::int64_t block, int field, Gram from, Gram to,
+                                  BlockBits& into) {
+    into.clear();
+    forEachGramIn(block, field, from, to, [&](Gram, const BlockBits& rows) { into |= rows; });
+    return into.any();
+}
+
 std::string_view IndexReader::chunkTexts(std::int64_t chunk, int field) {
     if (!texts_)
         texts_ = std::make_unique<SqliteStatement>(

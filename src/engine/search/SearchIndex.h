@@ -168,6 +168,10 @@ public:
     bool rowsAcross(std::int64_t block, int field, const PatternPlan::Bridge& bridge, size_t most,
                     BlockBits& ascii, BlockBits& other, size_t& reads);
 
+    /// The records of `block` whose field `field` has some gram from `from` to `to` (of one
+    /// length); false (and `into` emptied) when there are none.
+    bool rowsWithAnyGram(std::int64_t block, int field, Gram from, Gram to, BlockBits& into);
+
     /// The stored texts of field `field` of the records whose row ids lie in `chunk` (row id >>
     /// 10), positions counted in their block (BlockTexts.h); valid until the next call. Empty when
     /// none of those records has the field.
