@@ -20,7 +20,12 @@ import_missing() {
         if [ -n "$(find "$2" -maxdepth 1 -iname "$table.db" -print -quit)" ]; then
             continue
         fi
-        "$admin" import --alias "$1" --password "$password" "$table" "$csv"
+        # The dictionary's notes are never searched: its index leaves them out.
+        searched=()
+        if [ "$table" = Tagalog ]; then
+            searched=(--search-fields Tagalo,ActiveVerb,PassiveVerb,English,L2Definition,Examples)
+        fi
+        "$admin" import --alias "$1" --password "$password" "${searched[@]}" "$table" "$csv"
     done
 }
 

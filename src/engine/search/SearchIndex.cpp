@@ -471,13 +471,34 @@ bool IndexReader::rowsWithAnyGram(std::int64_t block, int field, Gram from, Gram
 }
 
 std::string_view IndexReader::chunkTexts(std::int64_t chunk, int field) {
-    if (!texts_)
-        texts_ = std::make_unique<SqliteStatement>(
-            db_, "SELECT texts FROM " + in(schema_, "wk_search_texts") + " WHERE key = ?1",
-            "Reading the search index");
-    texts_->reset();
-    texts_->bind(1, textsKey(chunk, static_cast<std::uint64_t>(field)));
-    return texts_->step() ? texts_->columnBlob(0) : std::string_view();
+    // Read through a blob handle into one buffer kept for the next chunk: a statement would
+    // allocate (and the system clear) a fresh buffer for every chunk.
+    const std::int64_t key = textsKey(chunk, static_cast<std::uint64_t>(field));
+    int rc = SQLITE_OK;
+    if (!blob_) {
+        sqlite3_blob* blob = nullptr;
+        rc = sqlite3_blob_open(db_.handle(), schema_.c_str(), "wk_search_texts", "texts", key, 0,
+                               &blob);
+        blob_.reset(blob);
+    } else {
+        rc = sqlite3_blob_reopen(blob_.get(), key);
+    }
+    if (rc != SQLITE_OK) {
+        blob_.reset();
+        // No such row: none of the chunk's records has the field.
+        return std::string_view();
+    }
+    buffer_.resize(static_cast<size_t>(sqlite3_blob_bytes(blob_.get())));
+    if (sqlite3_blob_read(blob_.get(), buffer_.data(), static_cast<int>(buffer_.size()), 0) !=
+        SQLITE_OK) {
+        blob_.reset();
+        throw damaged();
+    }
+    return buffer_;
+}
+
+void IndexReader::CloseBlob::operator()(sqlite3_blob* blob) const {
+    sqlite3_blob_close(blob);
 }
 
 } // namespace wk::engine::search

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+struct sqlite3_blob;
+
 namespace wk::engine {
 
 class SqliteDb;
@@ -191,7 +193,11 @@ private:
     std::unique_ptr<SqliteStatement> blocks_;
     std::unique_ptr<SqliteStatement> posting_;
     std::unique_ptr<SqliteStatement> range_;
-    std::unique_ptr<SqliteStatement> texts_;
+    struct CloseBlob {
+        void operator()(sqlite3_blob* blob) const;
+    };
+    std::unique_ptr<sqlite3_blob, CloseBlob> blob_;
+    std::string buffer_;
     BlockBits across_;
     std::int64_t block_ = 0;
     BlockBits scratch_;
