@@ -379,8 +379,13 @@ void replace(const std::filesystem::path& folder, const std::string& tableName,
                                   where(tableName, folder) +
                                       " is protected: give its password to replace it");
         }
-        // Searches in other programs go on reading the old table while the new one is written.
-        useWriteAheadLog(db, "main");
+        // Searches in other programs go on reading the old table while the new one is written. A
+        // new file has no readers to keep: it is written once, without a journal or a log to write
+        // everything into first (a failure removes it), and takes the log when it is done.
+        if (existed)
+            useWriteAheadLog(db, "main");
+        else
+            db.exec("PRAGMA main.journal_mode = OFF", "Creating " + where(tableName, folder));
         db.exec("BEGIN IMMEDIATE", where(tableName, folder) + " cannot be locked");
         db.exec("PRAGMA application_id = " + std::to_string(kApplicationId) +
                     "; DROP TABLE IF EXISTS records; DROP TABLE IF EXISTS wk_table_info; " +
@@ -424,8 +429,11 @@ void replace(const std::filesystem::path& folder, const std::string& tableName,
         newFile.keep();
         // The new table moves from the log into the file now, unless a reader holds the old one;
         // then SQLite does it later.
-        sqlite3_exec(db.handle(), "PRAGMA main.wal_checkpoint(TRUNCATE)", nullptr, nullptr,
-                     nullptr);
+        if (existed)
+            sqlite3_exec(db.handle(), "PRAGMA main.wal_checkpoint(TRUNCATE)", nullptr, nullptr,
+                         nullptr);
+        else
+            useWriteAheadLog(db, "main");
     } catch (...) {
         if (!sqlite3_get_autocommit(db.handle()))
             sqlite3_exec(db.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
