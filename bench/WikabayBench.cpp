@@ -25,7 +25,9 @@
 //
 // (one line), the percentiles by nearest rank over the texts' medians. Then `open-all N=<n>
 // ms=<median>` for the statement the window opens with, and `memory N=<n> peak_rss_mb=<peak
-// resident size>`. --plain switches the search index off, so that every statement runs as written;
+// resident size> peak_private_mb=<largest private resident size>` (the table files are read
+// through a memory map, whose pages count as resident but stay the system's file cache). --plain
+// switches the search index off, so that every statement runs as written;
 // --no-rg leaves ripgrep out (rg_ms, ratio and rg_hits are then 0), for profiling the engine
 // alone. --lookup times the learner's lookup (the first 10 entries, and the suggestions when there
 // are none) of each word, as one open program does it: `lookup N=<n> word=<w> entries=<count>
@@ -208,12 +210,21 @@ RipgrepRun runRipgrep(std::vector<std::string> args) {
     return run;
 }
 
-double peakRssMb() {
+// A size from /proc/self/status (`VmHWM:`, `RssAnon:`), in MB.
+double statusMb(const char* key) {
     std::ifstream status("/proc/self/status");
+    const std::string prefix = key;
     for (std::string line; std::getline(status, line);)
-        if (line.rfind("VmHWM:", 0) == 0)
-            return std::stod(line.substr(6)) / 1024.0; // kB
+        if (line.rfind(prefix, 0) == 0)
+            return std::stod(line.substr(prefix.size())) / 1024.0; // kB
     return 0;
+}
+
+// The largest private memory seen (RssAnon: resident, not file pages the system can take back),
+// sampled after each search.
+double peakPrivateMb = 0;
+void samplePrivate() {
+    peakPrivateMb = std::max(peakPrivateMb, statusMb("RssAnon:"));
 }
 
 Options parse(int argc, char** argv) {
@@ -321,6 +332,7 @@ int run(const Options& o) {
             auto start = Clock::now();
             results[t].hits = openAndShow(query, {statement}, bytesSeen);
             ms[t].push_back(msSince(start));
+            samplePrivate();
             if (o.ripgrep) {
                 const RipgrepRun rg = runRipgrep(ripgrepArgs(o.texts[t].text, o.tsv));
                 rgMs[t].push_back(rg.ms);
@@ -363,7 +375,8 @@ int run(const Options& o) {
                         o.n.c_str(), word.c_str(), entries, m, r, r > 0 ? m / r : 0.0);
         }
     }
-    std::printf("memory N=%s peak_rss_mb=%.1f\n", o.n.c_str(), peakRssMb());
+    std::printf("memory N=%s peak_rss_mb=%.1f peak_private_mb=%.1f\n", o.n.c_str(),
+                statusMb("VmHWM:"), peakPrivateMb);
     std::fprintf(stderr, "wikabay-bench: %zu bytes of records shown\n", bytesSeen);
     return 0;
 }

@@ -7,9 +7,12 @@
 
 #include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/statfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
+#include <iterator>
 
 #include <unicode/locid.h>
 #include <unicode/unistr.h>
@@ -98,6 +101,27 @@ bool readAsItStands(const std::filesystem::path& file) {
            !std::filesystem::exists(file.string() + "-shm", ec);
 }
 
+// Whether the file lies on a disk of this machine rather than a network share: reading a share
+// through a memory map would turn a lost connection into a crash (SIGBUS) instead of an error.
+bool onLocalDisk(const std::filesystem::path& file) {
+    struct statfs fs {};
+    if (::statfs(file.c_str(), &fs) != 0)
+        return false;
+    constexpr unsigned long kShares[] = {0x6969 /* NFS */,
+                                         0x517B /* SMB */,
+                                         0xFF534D42 /* CIFS */,
+                                         0xFE534D42 /* SMB2 */,
+                                         0x65735546 /* FUSE */,
+                                         0x01021997 /* 9P */,
+                                         0x00C36400 /* Ceph */,
+                                         0x5346414F /* AFS */,
+                                         0x73757245 /* Coda */,
+                                         0x47504653 /* GPFS */,
+                                         0x0BD00BD0 /* Lustre */};
+    const auto type = static_cast<unsigned long>(fs.f_type) & 0xFFFFFFFFul;
+    return std::find(std::begin(kShares), std::end(kShares), type) == std::end(kShares);
+}
+
 } // namespace
 
 Database::Database(std::string alias, std::filesystem::path folder, const Session& session)
@@ -135,6 +159,13 @@ const TableHandle& Database::table(const std::string& tableName) {
         // and the records they check): 64 MB at most, taken only as pages are read.
         db_->exec("PRAGMA " + quoteIdentifier(schema) + ".cache_size = -65536",
                   where + " cannot be opened");
+        // A file on this machine's disks is read through a memory map: a search that checks the
+        // texts of a million records reads them where the system keeps the file, instead of
+        // copying them page by page. The pages stay the system's file cache, which it takes back
+        // when memory runs short.
+        if (onLocalDisk(file))
+            db_->exec("PRAGMA " + quoteIdentifier(schema) + ".mmap_size = 2147418112",
+                      where + " cannot be opened");
     };
     auto it = tables_.find(file.string());
     if (it != tables_.end() &&
