@@ -45,6 +45,14 @@ void BlockTextsWriter::clear() {
     bytes_.clear();
 }
 
+std::optional<size_t> listEnd(std::string_view start) {
+    size_t at = 0;
+    std::uint32_t count = 0, listSize = 0;
+    if (!detail::readVarint(start, at, count) || !detail::readVarint(start, at, listSize))
+        return std::nullopt;
+    return at + listSize;
+}
+
 bool changeText(std::string& stored, std::uint16_t position, std::optional<std::string_view> text) {
     std::vector<std::pair<std::uint16_t, std::string>> texts;
     if (!stored.empty() && !forEachText(stored, [&](std::uint16_t p, std::string_view t) {

@@ -38,6 +38,15 @@ private:
 /// for the texts before the damage.
 template <typename Visit> bool forEachText(std::string_view stored, Visit&& visit);
 
+/// Calls `visit(position, length)` for every text of a stored form, from its list alone: `stored`
+/// may end anywhere after the list (`listEnd` tells where that is). False when the list is
+/// damaged.
+template <typename Visit> bool forEachListed(std::string_view stored, Visit&& visit);
+
+/// Where the list of a stored form ends, from its first bytes (ten are always enough); none when
+/// they are not the start of a stored form.
+std::optional<size_t> listEnd(std::string_view start);
+
 /// Sets (`text`) or removes (none) the text of one position in a stored form. An empty result is
 /// the empty string. False when the bytes are not a stored form.
 bool changeText(std::string& stored, std::uint16_t position, std::optional<std::string_view> text);
@@ -57,6 +66,27 @@ inline bool readVarint(std::string_view bytes, size_t& at, std::uint32_t& value)
     return false;
 }
 } // namespace detail
+
+template <typename Visit> bool forEachListed(std::string_view stored, Visit&& visit) {
+    size_t at = 0;
+    std::uint32_t count = 0, listSize = 0;
+    if (!detail::readVarint(stored, at, count) || !detail::readVarint(stored, at, listSize) ||
+        listSize > stored.size() - at)
+        return false;
+    const std::string_view list = stored.substr(at, listSize);
+    size_t item = 0;
+    long position = -1;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        std::uint32_t gap = 0, length = 0;
+        if (!detail::readVarint(list, item, gap) || !detail::readVarint(list, item, length))
+            return false;
+        position += static_cast<long>(gap) + 1;
+        if (position >= (1L << 16))
+            return false;
+        visit(static_cast<std::uint16_t>(position), length);
+    }
+    return item == list.size();
+}
 
 template <typename Visit> bool forEachText(std::string_view stored, Visit&& visit) {
     size_t at = 0;

@@ -154,9 +154,42 @@ private:
 // instead: reading a chunk's texts costs about as much as reading this many records.
 constexpr size_t kChunkFrom = 8;
 
-// Checks candidates against the index's own copy of the fields' searchable texts, a chunk of
-// records at a time: no record is read and nothing is upper-cased. Few candidates of a chunk are
-// checked by reading their records.
+// Adds to `sure` the `candidates` of one chunk of records (`chunk`, row id >> 10) that meet term
+// `t`, checked against the index's own copy of the field's searchable texts: no record is read and
+// nothing is upper-cased. A pattern of `_` and `%` only is mostly settled by the texts' lengths,
+// which the start of the stored texts gives.
+void checkChunk(search::IndexReader& reader, const Term& t, std::int64_t chunk,
+                const search::BlockBits& candidates, search::BlockBits& sure) {
+    search::BlockBits undecided;
+    if (t.plan.lengthOnly) {
+        const std::string_view list = reader.chunkList(chunk, t.field);
+        if (list.empty())
+            return;
+        const bool listed = search::forEachListed(list, [&](std::uint16_t p, std::uint32_t length) {
+            if (!candidates.test(p))
+                return;
+            const std::optional<bool> known = search::matchesByLength(t.plan, length);
+            if (!known)
+                undecided.set(p);
+            else if (*known)
+                sure.set(p);
+        });
+        if (!listed)
+            throw search::storage::damaged();
+        if (!undecided.any())
+            return;
+    }
+    const search::BlockBits& toCheck = t.plan.lengthOnly ? undecided : candidates;
+    const std::string_view texts = reader.chunkTexts(chunk, t.field);
+    if (!texts.empty() && !search::forEachText(texts, [&](std::uint16_t p, std::string_view text) {
+            if (toCheck.test(p) && search::textMatches(t.plan, text))
+                sure.set(p);
+        }))
+        throw search::storage::damaged();
+}
+
+// Checks the candidates of a block chunk by chunk (checkChunk); the few candidates of a chunk
+// are checked by reading their records.
 void addMeetingByTexts(search::IndexReader& reader, RecordCheck& records,
                        const std::vector<Term>& terms, const BlockFinds& f,
                        std::vector<std::int64_t>& ids) {
@@ -173,31 +206,20 @@ void addMeetingByTexts(search::IndexReader& reader, RecordCheck& records,
             size_t count = 0;
             for (auto w = first; w != first + kWordsPerChunk; ++w)
                 count += static_cast<size_t>(std::popcount(*w));
-            if (count == 0)
-                continue;
-            if (count < kChunkFrom) {
-                for (auto w = first; w != first + kWordsPerChunk; ++w)
-                    for (std::uint64_t bits = *w; bits; bits &= bits - 1) {
-                        const auto p = static_cast<unsigned>((w - words.begin()) * 64 +
-                                                             std::countr_zero(bits));
-                        if (records.recordMeets(search::rowIdOf(f.block, p), t))
-                            sure.set(p);
-                    }
+            if (count >= kChunkFrom) {
+                checkChunk(reader, t,
+                           search::storage::chunkOf(search::rowIdOf(
+                               f.block, static_cast<unsigned>(chunk << kChunkShift))),
+                           candidates, sure);
                 continue;
             }
-            const std::int64_t rowId =
-                search::rowIdOf(f.block, static_cast<unsigned>(chunk << kChunkShift));
-            const std::string_view texts =
-                reader.chunkTexts(search::storage::chunkOf(rowId), t.field);
-            if (texts.empty())
-                continue;
-            const bool read =
-                search::forEachText(texts, [&](std::uint16_t p, std::string_view text) {
-                    if (candidates.test(p) && search::textMatches(t.plan, text))
+            for (auto w = first; w != first + kWordsPerChunk; ++w)
+                for (std::uint64_t bits = *w; bits; bits &= bits - 1) {
+                    const auto p =
+                        static_cast<unsigned>((w - words.begin()) * 64 + std::countr_zero(bits));
+                    if (records.recordMeets(search::rowIdOf(f.block, p), t))
                         sure.set(p);
-                });
-            if (!read)
-                throw search::storage::damaged();
+                }
         }
     }
     sure.forEach([&](unsigned p) { ids.push_back(search::rowIdOf(f.block, p)); });

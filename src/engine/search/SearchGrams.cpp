@@ -137,6 +137,10 @@ PatternPlan planPattern(std::string_view pattern) {
         for (std::string_view run : runs)
             plan.pieces.emplace_back(run);
     const bool onlyPercent = !p.empty() && p.find_first_not_of('%') == std::string::npos;
+    if (runs.empty()) {
+        plan.lengthOnly = static_cast<size_t>(std::count(p.begin(), p.end(), '_'));
+        plan.lengthAtLeast = p.find('%') != std::string::npos;
+    }
     if (plan.grams.empty()) {
         // Only `%` signs, or `%` signs and one `_`: every field that is not NULL matches, as an
         // indexed field is never an empty text (SearchIndex.h).
@@ -226,7 +230,24 @@ bool likeMatches(std::string_view folded, std::string_view text) {
     return matches<false>(folded, text);
 }
 
+std::optional<bool> matchesByLength(const PatternPlan& plan, size_t bytes) {
+    const size_t n = *plan.lengthOnly;
+    if (bytes < n || (!plan.lengthAtLeast && bytes > 4 * n))
+        return false;
+    if (plan.lengthAtLeast && bytes >= 4 * n)
+        return true;
+    if (!plan.lengthAtLeast && n == bytes)
+        return true;
+    return std::nullopt;
+}
+
 bool textMatches(const PatternPlan& plan, std::string_view text) {
+    if (plan.lengthOnly) {
+        const std::optional<bool> known = matchesByLength(plan, text.size());
+        return known ? *known
+                     : (plan.lengthAtLeast ? utf8Length(text) >= *plan.lengthOnly
+                                           : utf8Length(text) == *plan.lengthOnly);
+    }
     if (!plan.piecesOnly)
         return matches<false>(plan.folded, text);
     // Each piece found first after the one before: text and pieces are whole UTF-8 characters,

@@ -76,6 +76,10 @@ struct PatternPlan {
     /// For the pattern `%c_%` with c an ASCII character, c: a field matches exactly when it has
     /// some two-byte gram beginning with c. `grams` then holds c's gram, and `exact` is true.
     std::optional<char> anyAfter;
+    /// For a pattern of `_` and `%` signs only, the number of `_` signs: a text matches when it
+    /// has that many characters, or at least that many when `%` is there too (`lengthAtLeast`).
+    std::optional<size_t> lengthOnly;
+    bool lengthAtLeast = false;
     /// True when the pattern is `%l_r%` with l and r ASCII characters (one bridge): a field whose
     /// text holds `l x r` for an ASCII x surely matches, and only the fields where l is followed
     /// by a byte of 0x80 or above need a check.
@@ -87,6 +91,10 @@ PatternPlan planPattern(std::string_view pattern);
 /// Whether a searchable text matches a folded pattern as SQLite's like matches them: `%` any run
 /// of characters, `_` exactly one character, everything else itself. Both are valid UTF-8.
 bool likeMatches(std::string_view folded, std::string_view text);
+
+/// For a plan with `lengthOnly`, whether a text of `bytes` bytes matches, when its length in bytes
+/// tells (a character takes one to four bytes); none when only its characters can tell.
+std::optional<bool> matchesByLength(const PatternPlan& plan, size_t bytes);
 
 /// Whether a searchable text matches the plan's pattern (as likeMatches on `plan.folded`).
 bool textMatches(const PatternPlan& plan, std::string_view text);

@@ -470,7 +470,7 @@ bool IndexReader::rowsWithAnyGram(std::int64_t block, int field, Gram from, Gram
     return into.any();
 }
 
-std::string_view IndexReader::chunkTexts(std::int64_t chunk, int field) {
+bool IndexReader::openTexts(std::int64_t chunk, int field) {
     // Read through a blob handle into one buffer kept for the next chunk: a statement would
     // allocate (and the system clear) a fresh buffer for every chunk.
     const std::int64_t key = textsKey(chunk, static_cast<std::uint64_t>(field));
@@ -484,13 +484,40 @@ std::string_view IndexReader::chunkTexts(std::int64_t chunk, int field) {
         rc = sqlite3_blob_reopen(blob_.get(), key);
     }
     if (rc != SQLITE_OK) {
-        blob_.reset();
         // No such row: none of the chunk's records has the field.
-        return std::string_view();
+        blob_.reset();
+        return false;
     }
+    return true;
+}
+
+std::string_view IndexReader::chunkTexts(std::int64_t chunk, int field) {
+    if (!openTexts(chunk, field))
+        return std::string_view();
     buffer_.resize(static_cast<size_t>(sqlite3_blob_bytes(blob_.get())));
     if (sqlite3_blob_read(blob_.get(), buffer_.data(), static_cast<int>(buffer_.size()), 0) !=
         SQLITE_OK) {
+        blob_.reset();
+        throw damaged();
+    }
+    return buffer_;
+}
+
+std::string_view IndexReader::chunkList(std::int64_t chunk, int field) {
+    if (!openTexts(chunk, field))
+        return std::string_view();
+    const int size = sqlite3_blob_bytes(blob_.get());
+    buffer_.resize(static_cast<size_t>(std::min(size, 10)));
+    if (sqlite3_blob_read(blob_.get(), buffer_.data(), static_cast<int>(buffer_.size()), 0) !=
+        SQLITE_OK) {
+        blob_.reset();
+        throw damaged();
+    }
+    const std::optional<size_t> end = listEnd(buffer_);
+    if (!end || *end > static_cast<size_t>(size))
+        throw damaged();
+    buffer_.resize(*end);
+    if (sqlite3_blob_read(blob_.get(), buffer_.data(), static_cast<int>(*end), 0) != SQLITE_OK) {
         blob_.reset();
         throw damaged();
     }

@@ -178,6 +178,9 @@ public:
     /// 10), positions counted in their block (BlockTexts.h); valid until the next call. Empty when
     /// none of those records has the field.
     std::string_view chunkTexts(std::int64_t chunk, int field);
+    /// As chunkTexts, but only up to the end of the list of texts (BlockTexts.h's forEachListed):
+    /// their positions and lengths without their bytes.
+    std::string_view chunkList(std::int64_t chunk, int field);
 
 private:
     bool nextBlock(BlockBits& rows);
@@ -196,6 +199,8 @@ private:
     struct CloseBlob {
         void operator()(sqlite3_blob* blob) const;
     };
+    // Moves the blob handle to the texts of `chunk`'s field; false when there are none.
+    bool openTexts(std::int64_t chunk, int field);
     std::unique_ptr<sqlite3_blob, CloseBlob> blob_;
     std::string buffer_;
     BlockBits across_;
