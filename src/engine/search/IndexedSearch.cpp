@@ -4,11 +4,13 @@
 #include "engine/config/ConfigTree.h"
 #include "engine/search/IndexStorage.h"
 #include "engine/search/SearchIndex.h"
+#include "engine/search/Workers.h"
 #include "engine/storage/Database.h"
 
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <memory>
 
@@ -154,45 +156,59 @@ private:
 // instead: reading a chunk's texts costs about as much as reading this many records.
 constexpr size_t kChunkFrom = 8;
 
-// Adds to `sure` the `candidates` of one chunk of records (`chunk`, row id >> 10) that meet term
-// `t`, checked against the index's own copy of the field's searchable texts: no record is read and
-// nothing is upper-cased. A pattern of `_` and `%` only is mostly settled by the texts' lengths,
-// which the start of the stored texts gives.
-void checkChunk(search::IndexReader& reader, const Term& t, std::int64_t chunk,
-                const search::BlockBits& candidates, search::BlockBits& sure) {
-    search::BlockBits undecided;
+// The texts of one chunk of records (`chunk`, row id >> 10) to match against a term, and which
+// of them to check: read on the connection's thread, matched on any.
+struct ChunkMatch {
+    const Term* term = nullptr;
+    std::string texts;
+    search::BlockBits toCheck;
+};
+
+// Makes ready the check of the `candidates` of a chunk against term `t`, with the index's own
+// copy of the field's searchable texts: no record is read and nothing is upper-cased. A pattern of
+// `_` and `%` only is mostly settled here by the texts' lengths, which the start of the stored
+// texts gives. False when nothing is left to match.
+bool prepareChunk(search::IndexReader& reader, const Term& t, std::int64_t chunk,
+                  const search::BlockBits& candidates, search::BlockBits& sure, ChunkMatch& into) {
+    into.term = &t;
+    into.toCheck = candidates;
     if (t.plan.lengthOnly) {
+        into.toCheck.clear();
         const std::string_view list = reader.chunkList(chunk, t.field);
         if (list.empty())
-            return;
+            return false;
         const bool listed = search::forEachListed(list, [&](std::uint16_t p, std::uint32_t length) {
             if (!candidates.test(p))
                 return;
             const std::optional<bool> known = search::matchesByLength(t.plan, length);
             if (!known)
-                undecided.set(p);
+                into.toCheck.set(p);
             else if (*known)
                 sure.set(p);
         });
         if (!listed)
             throw search::storage::damaged();
-        if (!undecided.any())
-            return;
+        if (!into.toCheck.any())
+            return false;
     }
-    const search::BlockBits& toCheck = t.plan.lengthOnly ? undecided : candidates;
-    const std::string_view texts = reader.chunkTexts(chunk, t.field);
-    if (!texts.empty() && !search::forEachText(texts, [&](std::uint16_t p, std::string_view text) {
-            if (toCheck.test(p) && search::textMatches(t.plan, text))
-                sure.set(p);
-        }))
-        throw search::storage::damaged();
+    return reader.chunkTexts(chunk, t.field, into.texts);
 }
 
-// Checks the candidates of a block chunk by chunk (checkChunk); the few candidates of a chunk
-// are checked by reading their records.
+// Sets in `sure` the positions of a prepared chunk whose texts match; the chunks of a block are
+// matched side by side, each setting only its own positions. False when the texts are damaged.
+bool matchChunk(const ChunkMatch& m, search::BlockBits& sure) {
+    return search::forEachText(m.texts, [&](std::uint16_t p, std::string_view text) {
+        if (m.toCheck.test(p) && search::textMatches(m.term->plan, text))
+            sure.set(p);
+    });
+}
+
+// Checks the candidates of a block chunk by chunk: the chunks with many are read and then matched
+// on the machine's cores together; the few candidates of a chunk are checked by reading their
+// records.
 void addMeetingByTexts(search::IndexReader& reader, RecordCheck& records,
                        const std::vector<Term>& terms, const BlockFinds& f,
-                       std::vector<std::int64_t>& ids) {
+                       std::vector<ChunkMatch>& chunks, std::vector<std::int64_t>& ids) {
     using search::storage::kChunkShift;
     constexpr size_t kWordsPerChunk = (size_t{1} << kChunkShift) / 64;
     search::BlockBits sure = f.sure;
@@ -201,16 +217,19 @@ void addMeetingByTexts(search::IndexReader& reader, RecordCheck& records,
         candidates.remove(sure);
         const Term& t = terms[term];
         const auto& words = candidates.words();
+        size_t ready = 0;
         for (size_t chunk = 0; chunk * kWordsPerChunk < words.size(); ++chunk) {
             const auto first = words.begin() + static_cast<std::ptrdiff_t>(chunk * kWordsPerChunk);
             size_t count = 0;
             for (auto w = first; w != first + kWordsPerChunk; ++w)
                 count += static_cast<size_t>(std::popcount(*w));
             if (count >= kChunkFrom) {
-                checkChunk(reader, t,
-                           search::storage::chunkOf(search::rowIdOf(
-                               f.block, static_cast<unsigned>(chunk << kChunkShift))),
-                           candidates, sure);
+                if (chunks.size() <= ready)
+                    chunks.resize(ready + 1);
+                const std::int64_t number = search::storage::chunkOf(
+                    search::rowIdOf(f.block, static_cast<unsigned>(chunk << kChunkShift)));
+                if (prepareChunk(reader, t, number, candidates, sure, chunks[ready]))
+                    ++ready;
                 continue;
             }
             for (auto w = first; w != first + kWordsPerChunk; ++w)
@@ -221,6 +240,13 @@ void addMeetingByTexts(search::IndexReader& reader, RecordCheck& records,
                         sure.set(p);
                 }
         }
+        std::atomic<bool> damaged = false;
+        search::Workers::shared().forEach(ready, [&](size_t i) {
+            if (!matchChunk(chunks[i], sure))
+                damaged = true;
+        });
+        if (damaged)
+            throw search::storage::damaged();
     }
     sure.forEach([&](unsigned p) { ids.push_back(search::rowIdOf(f.block, p)); });
 }
@@ -318,6 +344,7 @@ std::optional<std::vector<std::int64_t>> indexedRowIds(Database& db, const Table
         std::vector<std::int64_t> ids;
         ids.reserve(most);
         std::optional<RecordCheck> check;
+        std::vector<ChunkMatch> chunks; // their buffers serve every block
         for (const BlockFinds& f : blocks) {
             if (f.open.empty()) {
                 f.sure.forEach([&](unsigned p) { ids.push_back(search::rowIdOf(f.block, p)); });
@@ -326,7 +353,7 @@ std::optional<std::vector<std::int64_t>> indexedRowIds(Database& db, const Table
             if (!check)
                 check.emplace(db.connection(), table, terms);
             if (byTexts)
-                addMeetingByTexts(reader, *check, terms, f, ids);
+                addMeetingByTexts(reader, *check, terms, f, chunks, ids);
             else
                 check->addMeeting(f, ids);
         }

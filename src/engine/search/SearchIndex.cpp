@@ -491,16 +491,16 @@ bool IndexReader::openTexts(std::int64_t chunk, int field) {
     return true;
 }
 
-std::string_view IndexReader::chunkTexts(std::int64_t chunk, int field) {
+bool IndexReader::chunkTexts(std::int64_t chunk, int field, std::string& into) {
     if (!openTexts(chunk, field))
-        return std::string_view();
-    buffer_.resize(static_cast<size_t>(sqlite3_blob_bytes(blob_.get())));
-    if (sqlite3_blob_read(blob_.get(), buffer_.data(), static_cast<int>(buffer_.size()), 0) !=
+        return false;
+    into.resize(static_cast<size_t>(sqlite3_blob_bytes(blob_.get())));
+    if (sqlite3_blob_read(blob_.get(), into.data(), static_cast<int>(into.size()), 0) !=
         SQLITE_OK) {
         blob_.reset();
         throw damaged();
     }
-    return buffer_;
+    return true;
 }
 
 std::string_view IndexReader::chunkList(std::int64_t chunk, int field) {

@@ -174,12 +174,13 @@ public:
     /// length); false (and `into` emptied) when there are none.
     bool rowsWithAnyGram(std::int64_t block, int field, Gram from, Gram to, BlockBits& into);
 
-    /// The stored texts of field `field` of the records whose row ids lie in `chunk` (row id >>
-    /// 10), positions counted in their block (BlockTexts.h); valid until the next call. Empty when
-    /// none of those records has the field.
-    std::string_view chunkTexts(std::int64_t chunk, int field);
-    /// As chunkTexts, but only up to the end of the list of texts (BlockTexts.h's forEachListed):
-    /// their positions and lengths without their bytes.
+    /// Reads into `into` the stored texts of field `field` of the records whose row ids lie in
+    /// `chunk` (row id >> 10), positions counted in their block (BlockTexts.h). False when none of
+    /// those records has the field.
+    bool chunkTexts(std::int64_t chunk, int field, std::string& into);
+    /// The start of the stored texts of a chunk's field (see chunkTexts) up to the end of their
+    /// list (BlockTexts.h's forEachListed): their positions and lengths without their bytes.
+    /// Valid until the next call; empty when none of the chunk's records has the field.
     std::string_view chunkList(std::int64_t chunk, int field);
 
 private:
