@@ -80,7 +80,7 @@ void BlockBits::remove(const BlockBits& other) {
         words_[i] &= ~other.words_[i];
 }
 
-std::string encodePositions(const std::vector<std::uint16_t>& ascending) {
+std::string encodePositions(std::span<const std::uint16_t> ascending) {
     size_t size = 0;
     long previous = -1;
     for (std::uint16_t p : ascending) {

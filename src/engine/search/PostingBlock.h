@@ -3,6 +3,7 @@
 #include <array>
 #include <bit>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -57,7 +58,10 @@ private:
 /// The stored form of a non-empty set of positions: a bitmap of exactly BlockBits::kBytes bytes
 /// (position p is bit p % 8 of byte p / 8), or, when shorter, the positions in ascending order as
 /// gaps (the first from -1) written as LEB128 varints, which is always shorter than the bitmap.
-std::string encodePositions(const std::vector<std::uint16_t>& ascending);
+std::string encodePositions(std::span<const std::uint16_t> ascending);
+inline std::string encodePositions(const std::vector<std::uint16_t>& ascending) {
+    return encodePositions(std::span<const std::uint16_t>(ascending));
+}
 
 /// Reads a stored set into `into`, replacing what it held. False when the bytes are not a stored
 /// set (a damaged index).

@@ -99,23 +99,56 @@ struct IndexBuilder::Lists {
 
     std::int32_t make(size_t field, Gram gram) {
         keys.push_back((std::uint64_t{field} << 32) | gram);
-        positions.emplace_back();
-        return static_cast<std::int32_t>(positions.size() - 1);
+        last.push_back(kNone);
+        counts.push_back(0);
+        return static_cast<std::int32_t>(keys.size() - 1);
+    }
+
+    // Notes that the current record (the last of `present`) has the gram of `slot`.
+    void note(std::int32_t slot) {
+        const auto s = static_cast<size_t>(slot);
+        const std::uint16_t position = present.back();
+        if (last[s] == position)
+            return;
+        last[s] = position;
+        ++counts[s];
+        occurrences.push_back(static_cast<std::uint32_t>(slot));
+    }
+
+    // The positions of every slot, one run per slot in slot order, each run ascending: `runs`
+    // gets where each slot's run begins (and, last, where the runs end).
+    void sortOut(std::vector<std::uint16_t>& positions, std::vector<std::uint32_t>& runs) const {
+        runs.assign(counts.size() + 1, 0);
+        for (size_t s = 0; s < counts.size(); ++s)
+            runs[s + 1] = runs[s] + counts[s];
+        std::vector<std::uint32_t> at(runs.begin(), runs.end() - 1);
+        positions.resize(occurrences.size());
+        size_t o = 0;
+        for (size_t r = 0; r < present.size(); ++r)
+            for (; o < recordEnds[r]; ++o)
+                positions[at[occurrences[o]]++] = present[r];
     }
 
     void clear() {
         std::fill(shortSlots.begin(), shortSlots.end(), -1);
         longSlots.clear();
         keys.clear();
-        positions.clear();
+        last.clear();
+        counts.clear();
+        occurrences.clear();
+        recordEnds.clear();
         present.clear();
     }
 
+    static constexpr std::uint16_t kNone = 0xFFFF; // no position of a block
     std::vector<std::int32_t> shortSlots;
     SlotMap longSlots;
-    std::vector<std::uint64_t> keys; // per slot: field << 32 | gram
-    std::vector<std::vector<std::uint16_t>> positions;
-    std::vector<std::uint16_t> present; // the records of the block
+    std::vector<std::uint64_t> keys;        // per slot: field << 32 | gram
+    std::vector<std::uint16_t> last;        // per slot: the last position noted
+    std::vector<std::uint32_t> counts;      // per slot: how many positions
+    std::vector<std::uint32_t> occurrences; // the slot of each noted gram, record by record
+    std::vector<std::uint32_t> recordEnds;  // per record: where its occurrences end
+    std::vector<std::uint16_t> present;     // the records of the block
 };
 
 namespace {
@@ -188,12 +221,9 @@ void IndexBuilder::add(std::int64_t rowId, const std::vector<std::string>& value
             continue; // NULL, or a field no search reads through the index
         const std::string text = searchableText(values[f]);
         texts_[f].add(position, text);
-        forEachGram(text, [&](Gram g) {
-            std::vector<std::uint16_t>& p = l.positions[static_cast<size_t>(l.slot(f, g))];
-            if (p.empty() || p.back() != position)
-                p.push_back(position);
-        });
+        forEachGram(text, [&](Gram g) { l.note(l.slot(f, g)); });
     }
+    l.recordEnds.push_back(static_cast<std::uint32_t>(l.occurrences.size()));
 }
 
 void IndexBuilder::flush() {
@@ -213,11 +243,15 @@ void IndexBuilder::flush() {
     std::sort(order.begin(), order.end(), [&](std::int32_t a, std::int32_t b) {
         return l.keys[static_cast<size_t>(a)] < l.keys[static_cast<size_t>(b)];
     });
+    l.sortOut(sorted_, runs_);
     for (std::int32_t s : order) {
-        const std::uint64_t key = l.keys[static_cast<size_t>(s)];
+        const auto slot = static_cast<size_t>(s);
+        const std::uint64_t key = l.keys[slot];
         insertPosting_->reset();
         insertPosting_->bind(1, postingKey(block, key >> 32, static_cast<Gram>(key)));
-        insertPosting_->bindBlob(2, encodePositions(l.positions[static_cast<size_t>(s)]));
+        insertPosting_->bindBlob(
+            2, encodePositions(std::span<const std::uint16_t>(sorted_.data() + runs_[slot],
+                                                              runs_[slot + 1] - runs_[slot])));
         insertPosting_->run();
     }
     l.clear();

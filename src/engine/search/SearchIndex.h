@@ -78,6 +78,8 @@ private:
     std::unique_ptr<SqliteStatement> insertPosting_;
     std::unique_ptr<SqliteStatement> insertTexts_;
     std::vector<BlockTextsWriter> texts_; // per field, of the current chunk
+    std::vector<std::uint16_t> sorted_;   // the current block's postings, slot by slot
+    std::vector<std::uint32_t> runs_;
 };
 
 /// Whether the index of the table attached as `schema` is in step with its records, and what it
