@@ -67,10 +67,11 @@ protected:
     const fs::path& root() const { return root_; }
     const fs::path& tables() const { return tables_; }
 
-    /// Creates or replaces a table file in `folder` (the alias's folder by default).
+    /// Creates or replaces a table file in `folder` (the alias's folder by default), whose search
+    /// index covers the fields `searched` says (by number; every field when empty).
     void makeTable(const std::string& name, const std::vector<std::string>& fields,
                    const Rows& rows, const std::optional<std::string>& password = std::nullopt,
-                   const fs::path& folder = {}) const {
+                   const fs::path& folder = {}, const std::vector<bool>& searched = {}) const {
         size_t next = 0;
         tablefile::replace(
             folder.empty() ? tables_ : folder, name, fields,
@@ -80,7 +81,7 @@ protected:
                 row = rows[next++];
                 return true;
             },
-            password);
+            password, {}, searched);
     }
 
     static void setAlias(const std::string& alias, const std::string& folder) {
