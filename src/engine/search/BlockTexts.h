@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/search/PostingBlock.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -104,7 +106,8 @@ template <typename Visit> bool forEachText(std::string_view stored, Visit&& visi
             length > bytes.size() - text)
             return false;
         position += static_cast<long>(gap) + 1;
-        if (position >= (1L << 16))
+        // A position past the block's would fall outside the sets of positions it is looked up in.
+        if (position >= kBlockRows)
             return false;
         visit(static_cast<std::uint16_t>(position), bytes.substr(text, length));
         text += length;
