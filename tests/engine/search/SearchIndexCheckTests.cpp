@@ -3,6 +3,7 @@
 
 #include "EngineFixture.h"
 
+#include "engine/search/BlockTexts.h"
 #include "engine/search/PostingBlock.h"
 #include "engine/search/SearchIndex.h"
 #include "engine/search/SearchIndexCheck.h"
@@ -10,6 +11,7 @@
 #include "engine/sql/Table.h"
 #include "engine/storage/Database.h"
 #include "engine/storage/Session.h"
+#include "engine/storage/Sqlite.h"
 #include "engine/tagalog/LookupIndex.h"
 
 #include <sqlite3.h>
@@ -140,6 +142,26 @@ TEST_F(SearchIndexCheckTest, DifferencesAreFoundRecordByRecord) {
                                                  {Kind::Field, 1, 1},
                                                  {Kind::Field, 2, 1},
                                                  {Kind::Missing, 5, -1}}));
+}
+
+TEST_F(SearchIndexCheckTest, DamagedTextsAreFoundRecordByRecord) {
+    // The stored English texts (field 1) of the first 1,024 row ids.
+    std::string texts;
+    {
+        SqliteDb file((tables() / "Words.db").string(), SqliteDb::Mode::ReadOnly);
+        SqliteStatement st(file, "SELECT texts FROM wk_search_texts WHERE key = 1", "reading");
+        ASSERT_TRUE(st.step());
+        texts = st.columnBlob(0);
+    }
+    // Linggo's text (record 2) says MOON, record 3's is gone; the Notes (field 2) are no stored
+    // form at all. The records are as they were.
+    ASSERT_TRUE(search::changeText(texts, 2, std::string_view("MOON")));
+    ASSERT_TRUE(search::changeText(texts, 3, std::nullopt));
+    forge("UPDATE wk_search_texts SET texts = " + hex(texts) +
+          " WHERE key = 1; UPDATE wk_search_texts SET texts = X'0509' WHERE key = 2");
+    EXPECT_TRUE(inStep());
+    EXPECT_EQ(differences(), (std::vector<Found>{
+                                 {Kind::Damaged, 0, 2}, {Kind::Field, 2, 1}, {Kind::Field, 3, 1}}));
 }
 
 TEST_F(SearchIndexCheckTest, RebuildMendsTheIndexInsideTheCallersTransaction) {
