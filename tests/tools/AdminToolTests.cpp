@@ -38,6 +38,23 @@ protected:
     std::string exported(const std::string& table = "Words") const {
         return ok({"export", "--alias", "Test", table}).out;
     }
+
+    /// Runs `sql` on the file of `table` and returns the first value it gives, if any.
+    std::string sqlite(const std::string& table, const std::string& sql) const {
+        sqlite3* db = nullptr;
+        std::string value;
+        EXPECT_EQ(sqlite3_open((dir() / "tables" / (table + ".db")).c_str(), &db), SQLITE_OK);
+        auto keep = [](void* to, int, char** values, char**) {
+            *static_cast<std::string*>(to) = values[0] ? values[0] : "";
+            return 0;
+        };
+        char* error = nullptr;
+        EXPECT_EQ(sqlite3_exec(db, sql.c_str(), keep, &value, &error), SQLITE_OK)
+            << (error ? error : "");
+        sqlite3_free(error);
+        sqlite3_close(db);
+        return value;
+    }
 };
 
 TEST_F(AdminTool, ImportThenExportGivesTheSameBytes) {
@@ -228,6 +245,47 @@ TEST_F(AdminTool, ByteOrderMarkBeforeTheHeaderIsDroppedFromAFileAndFromAPipe) {
     EXPECT_EQ(importThroughAPipe("Short", "\xEF\xBB").code, 1) << "not valid UTF-8";
 }
 
+TEST_F(AdminTool, SearchFieldsPickWhatTheIndexCoversAndReindexKeepsThem) {
+    writeBytes(dir() / "notes.csv", "Tagalo,English,Notes\n"
+                                    "bahay,house,a word for home\n"
+                                    "araw,sun,home of the day\n"
+                                    "kain,to eat,\n");
+    ok({"import", "--alias", "Test", "--search-fields", "Tagalo,English", "Dict", "notes.csv"});
+    auto indexMark = [&](const char* key) {
+        return sqlite("Dict",
+                      std::string("SELECT value FROM wk_table_info WHERE key = '") + key + "'");
+    };
+    auto searches = [&] {
+        // Notes, left out of the index, is searched by reading the records.
+        EXPECT_EQ(ok({"query", "--alias", "Test",
+                      "SELECT Tagalo FROM Dict WHERE Upper(Notes) like \"%HOME%\""})
+                      .out,
+                  "Tagalo\nbahay\naraw\n2 records\n");
+        EXPECT_EQ(ok({"query", "--alias", "Test",
+                      "SELECT Tagalo FROM Dict WHERE Upper(English) like \"%O%\" OR "
+                      "Upper(Tagalo) like \"%AI%\""})
+                      .out,
+                  "Tagalo\nbahay\nkain\n2 records\n");
+    };
+    EXPECT_EQ(indexMark("search_fields"), "0,1");
+    EXPECT_EQ(indexMark("search_index"), "3");
+    searches();
+
+    const RunResult reindexed = ok({"reindex", "--alias", "Test", "Dict"});
+    EXPECT_TRUE(contains(reindexed.err, "the search index of 'Dict' is made anew")) << reindexed;
+    EXPECT_EQ(indexMark("search_fields"), "0,1");
+    EXPECT_EQ(ok({"check", "--alias", "Test", "Dict"}).out, "Dict: all well\n");
+    searches();
+
+    // A name that is no field of the file is refused before the table is touched.
+    const RunResult unknown = run(
+        {"import", "--alias", "Test", "--search-fields", "Tagalo,Kahulugan", "Dict", "words.csv"});
+    EXPECT_EQ(unknown.code, 2) << unknown;
+    EXPECT_TRUE(contains(unknown.err, "'Kahulugan'")) << unknown;
+    EXPECT_EQ(indexMark("search_fields"), "0,1");
+    searches();
+}
+
 // A dictionary whose files are forged or damaged by another program, as SQLite itself writes.
 class DamagedTables : public AdminTool {
 protected:
@@ -239,23 +297,6 @@ protected:
                                        "kain,kumain,kainin,to eat\n"
                                        "salamat,,,thank you\n");
         ok({"import", "--alias", "Test", "Tagalog", "dict.csv"});
-    }
-
-    /// Runs `sql` on the file of `table` and returns the first value it gives, if any.
-    std::string sqlite(const std::string& table, const std::string& sql) const {
-        sqlite3* db = nullptr;
-        std::string value;
-        EXPECT_EQ(sqlite3_open((dir() / "tables" / (table + ".db")).c_str(), &db), SQLITE_OK);
-        auto keep = [](void* to, int, char** values, char**) {
-            *static_cast<std::string*>(to) = values[0] ? values[0] : "";
-            return 0;
-        };
-        char* error = nullptr;
-        EXPECT_EQ(sqlite3_exec(db, sql.c_str(), keep, &value, &error), SQLITE_OK)
-            << (error ? error : "");
-        sqlite3_free(error);
-        sqlite3_close(db);
-        return value;
     }
 
     std::string mark(const std::string& key) const {
