@@ -344,9 +344,17 @@ bool rebuildIndex(SqliteDb& db, const std::string& schema, size_t fieldCount,
                   std::optional<std::vector<bool>> indexed) {
     db.exec("SAVEPOINT wk_search_rebuild", "Rebuilding the search index");
     try {
-        // The fields indexed so far stay indexed, unless the caller says otherwise.
-        if (!indexed)
-            indexed = indexedFields(db, schema, fieldCount);
+        // The fields indexed so far stay indexed, unless the caller says otherwise; every field
+        // when their list is damaged, as when it is missing.
+        if (!indexed) {
+            try {
+                indexed = indexedFields(db, schema, fieldCount);
+            } catch (const EngineError& e) {
+                if (e.code() != ErrorCode::Corrupt)
+                    throw;
+                indexed = std::vector<bool>(fieldCount, true);
+            }
+        }
         // Not in step until the builder is done: a table that can have no index keeps none.
         retireIndex(db, schema);
         IndexBuilder builder(db, fieldCount, schema, *indexed);

@@ -24,7 +24,15 @@ RecordChange::RecordChange(SqliteDb& db, std::string schema, std::optional<std::
                                   "Reading the fields");
             count.bindTextOrNull(1, schema_);
             count.step();
-            indexed_ = indexedFields(db_, schema_, static_cast<size_t>(count.columnInt(0)));
+            try {
+                indexed_ = indexedFields(db_, schema_, static_cast<size_t>(count.columnInt(0)));
+            } catch (const EngineError& e) {
+                if (e.code() != ErrorCode::Corrupt)
+                    throw;
+                // A damaged list of the indexed fields: the index is left as the change's
+                // triggers mark it, retired, rather than failing the change.
+                state_ = IndexState::NotInStep;
+            }
         }
     } catch (...) {
         db_.exec("ROLLBACK TO wk_record_change; RELEASE wk_record_change", "Ending a change");

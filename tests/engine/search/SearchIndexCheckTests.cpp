@@ -180,6 +180,26 @@ TEST_F(SearchIndexCheckTest, RebuildMendsTheIndexInsideTheCallersTransaction) {
     EXPECT_EQ(found("Upper(English) like \"%SUN%\""), (std::vector<std::string>{"araw", "Linggo"}));
 }
 
+TEST_F(SearchIndexCheckTest, ADamagedListOfIndexedFieldsNeitherBlocksChangesNorRebuild) {
+    forge("UPDATE wk_table_info SET value = '0,x' WHERE key = 'search_fields'");
+    Table t;
+    t.setSessionName("Test");
+    t.setDatabaseName(kAlias);
+    t.setTableName("Words");
+    t.open();
+    t.setFieldText("English", "the moon");
+    t.post();
+    t.close();
+    EXPECT_FALSE(inStep()) << "the change retires the index";
+    EXPECT_EQ(found("Upper(English) like \"%MOON%\""), std::vector<std::string>{"araw"});
+
+    const TableHandle& h = table();
+    EXPECT_TRUE(search::rebuildIndex(db().connection(), h.schema, h.fields.size()));
+    EXPECT_EQ(search::indexedFields(db().connection(), h.schema, h.fields.size()),
+              std::vector<bool>(h.fields.size(), true));
+    EXPECT_EQ(differences(), std::vector<Found>{});
+}
+
 TEST_F(SearchIndexCheckTest, ATableWithAnEmptyTextThatIsNotBlankGoesWithoutIndex) {
     // Another program's empty text, with the index marked in step again: the index cannot tell
     // it from a blank field, which `like "%"` does not match.
