@@ -10,6 +10,8 @@ packages=(
     libgtest-dev
     fp-utils libchm-dev
     libhunspell-dev myspell-tl
+    libpq-dev
+    postgresql  # the server tests start a throw-away cluster of their own (initdb, pg_ctl)
     fonts-liberation
     sdcv  # the tests look words up in an exported dictionary with it
 )

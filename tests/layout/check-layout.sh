@@ -18,6 +18,7 @@ rules=(
     "engine/storage/:engine/storage/ engine/search/ engine/config/ engine/."
     "engine/search/:engine/search/ engine/storage/ engine/config/ engine/."
     "engine/sql/:engine/sql/ engine/search/ engine/storage/ engine/config/ engine/."
+    "engine/server/:engine/server/ engine/config/ engine/."
     "engine/tagalog/:engine/tagalog/ engine/sql/ engine/search/ engine/storage/ engine/config/ engine/."
     "engine/:engine/."
     "platform/:platform/"
