@@ -142,7 +142,9 @@ void writeCsvRecord(std::ostream& out, const std::vector<std::string>& fields) {
         if (i)
             out << ',';
         const std::string& f = fields[i];
-        if (f.find_first_of(",\"\r\n") == std::string::npos) {
+        // A field that begins with U+FEFF is quoted: at the start of a file, a reader would take
+        // the character for the file's byte order mark and drop it.
+        if (f.find_first_of(",\"\r\n") == std::string::npos && !f.starts_with("\xEF\xBB\xBF")) {
             out << f;
             continue;
         }

@@ -243,6 +243,15 @@ TEST_F(AdminTool, ByteOrderMarkBeforeTheHeaderIsDroppedFromAFileAndFromAPipe) {
     EXPECT_EQ(importThroughAPipe("Wide", wide + body).code, 0);
     EXPECT_EQ(exported("Wide"), wide + body);
     EXPECT_EQ(importThroughAPipe("Short", "\xEF\xBB").code, 1) << "not valid UTF-8";
+
+    // A first field name that begins with U+FEFF itself is written quoted, so that the export
+    // imports again with the same name.
+    writeBytes(dir() / "named.csv", "\"" + bom + "Tagalo\",English\nniña,girl\n");
+    ok({"import", "--alias", "Test", "Named", "named.csv"});
+    writeBytes(dir() / "named-again.csv", exported("Named"));
+    ok({"import", "--alias", "Test", "NamedAgain", "named-again.csv"});
+    EXPECT_EQ(exported("NamedAgain"), exported("Named"));
+    EXPECT_EQ(exported("Named").substr(0, 4), "\"" + bom);
 }
 
 TEST_F(AdminTool, SearchFieldsPickWhatTheIndexCoversAndReindexKeepsThem) {
