@@ -231,14 +231,16 @@ bool likeMatches(std::string_view folded, std::string_view text) {
 }
 
 std::optional<bool> matchesByLength(const PatternPlan& plan, size_t bytes) {
+    // A text of `bytes` bytes has at most that many characters, and at least a quarter of it.
     const size_t n = *plan.lengthOnly;
-    if (bytes < n || (!plan.lengthAtLeast && bytes > 4 * n))
+    const size_t fewest = (bytes + 3) / 4;
+    if (bytes < n)
         return false;
-    if (plan.lengthAtLeast && bytes >= 4 * n)
-        return true;
-    if (!plan.lengthAtLeast && n == bytes)
-        return true;
-    return std::nullopt;
+    if (plan.lengthAtLeast)
+        return fewest >= n ? std::optional<bool>(true) : std::nullopt;
+    if (fewest > n)
+        return false;
+    return n == 0 ? std::optional<bool>(bytes == 0) : std::nullopt;
 }
 
 bool textMatches(const PatternPlan& plan, std::string_view text) {

@@ -7,6 +7,7 @@
 
 #include "engine/search/BlockTexts.h"
 #include "engine/search/PostingBlock.h"
+#include "engine/search/SearchGrams.h"
 #include "engine/search/SearchIndex.h"
 #include "engine/storage/Sqlite.h"
 
@@ -41,6 +42,32 @@ std::string encoded(const Texts& texts) {
     for (const auto& [p, t] : texts)
         w.add(p, t);
     return w.encode();
+}
+
+// The shortcuts that check a searchable text without the general matcher (pieces between `%`
+// signs, `_`-only patterns by length) must agree with it on every text, and a length that decides
+// must decide as the characters do.
+TEST(SearchGrams, ShortcutsAgreeWithTheGeneralMatcher) {
+    const std::vector<std::string> texts = {"",     "A",   "AB",    "ABC",    "ABCD",      "—",
+                                            "Ñ",    "ÑB",  "AÑ",    "A—",     "——",        "———",
+                                            "😀",    "😀😀",  "😀A",    "ANG NG", "PAGKAINAN", "PAG AN",
+                                            "NANG", "NAN", "KAKAK", "A—B—C",  "ΣΦ",        "ẞA"};
+    const std::vector<std::string> patterns = {
+        "",  "_",  "__",     "___",      "____",  "%_",      "_%",  "%__%",    "%___%", "%_%_%",
+        "%", "%%", "%NANG%", "%PAG%AN%", "%KAK%", "%AK%AK%", "%—%", "%A%B%C%", "%Ñ%",   "%😀%"};
+    for (const std::string& pattern : patterns) {
+        const search::PatternPlan plan = search::planPattern(pattern);
+        ASSERT_TRUE(plan.usable) << pattern;
+        for (const std::string& text : texts) {
+            const bool expected = search::likeMatches(plan.folded, text);
+            EXPECT_EQ(search::textMatches(plan, text), expected) << pattern << " on " << text;
+            const std::optional<bool> known =
+                plan.lengthOnly ? search::matchesByLength(plan, text.size()) : std::nullopt;
+            if (known) {
+                EXPECT_EQ(*known, expected) << pattern << " on " << text << " by length";
+            }
+        }
+    }
 }
 
 TEST(BlockTexts, WhatAWriterEncodesIsReadBackTextForText) {
