@@ -8,8 +8,6 @@
 // reaching the search edit until the window has handled every event that followed, painted
 // included. Run under a display (xvfb-run on a machine without one).
 
-#include "platform/DesktopHost.h"
-#include "ui/Fonts.h"
 #include "ui/UpperCaseEdit.h"
 #include "windows/Forms.h"
 #include "windows/Main.h"
@@ -62,10 +60,7 @@ double timeSearch(const QString& text) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Wikabay"));
-    QApplication::setQuitOnLastWindowClosed(false);
-    QApplication::setFont(wk::ui::defaultFont());
-    wk::platform::setHost(wk::platform::makeDesktopHost());
+    wk::prepareApplication();
     int rounds = 5;
     std::vector<QString> texts;
     for (int i = 1; i < argc; ++i) {

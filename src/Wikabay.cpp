@@ -1,8 +1,6 @@
 // The program entry: the application, its windows in their fixed order, and the message loop,
 // which ends when the main menu is closed, or when a termination signal comes (SessionEnd.h).
 
-#include "platform/DesktopHost.h"
-#include "ui/Fonts.h"
 #include "ui/SessionEnd.h"
 #include "windows/Forms.h"
 #include "windows/Menu.h"
@@ -11,10 +9,7 @@
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Wikabay"));
-    QApplication::setQuitOnLastWindowClosed(false);
-    QApplication::setFont(wk::ui::defaultFont());
-    wk::platform::setHost(wk::platform::makeDesktopHost());
+    wk::prepareApplication();
     wk::createForms();
     // A logout, `kill` or the terminal closing stores the description being typed, as closing
     // its window does, but asks nothing.

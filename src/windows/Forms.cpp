@@ -6,6 +6,11 @@
 #include "windows/Main.h"
 #include "windows/Menu.h"
 
+#include "platform/DesktopHost.h"
+#include "ui/Fonts.h"
+
+#include <QApplication>
+
 namespace wk {
 
 TFormMenu* FormMenu = nullptr;
@@ -13,6 +18,13 @@ TFormMain* FormMain = nullptr;
 TFormAbout* FormAbout = nullptr;
 TFormInternet* FormInternet = nullptr;
 TFormExpressions* FormExpressions = nullptr;
+
+void prepareApplication() {
+    QApplication::setApplicationName(QStringLiteral("Wikabay"));
+    QApplication::setQuitOnLastWindowClosed(false);
+    QApplication::setFont(ui::defaultFont());
+    platform::setHost(platform::makeDesktopHost());
+}
 
 void createForms() {
     FormMenu = new TFormMenu();

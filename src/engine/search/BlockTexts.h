@@ -69,50 +69,59 @@ inline bool readVarint(std::string_view bytes, size_t& at, std::uint32_t& value)
 }
 } // namespace detail
 
-template <typename Visit> bool forEachListed(std::string_view stored, Visit&& visit) {
+namespace detail {
+/// Walks the list of a stored form: `visit(position, length)` for each text, in order, until it
+/// returns false. Sets `bytesFrom` to where the texts' bytes begin. False when the list is
+/// damaged, names a position past the block's (which would fall outside the sets of positions it
+/// is looked up in), or `visit` refused a text.
+template <typename Visit> bool walkList(std::string_view stored, size_t& bytesFrom, Visit&& visit) {
     size_t at = 0;
     std::uint32_t count = 0, listSize = 0;
-    if (!detail::readVarint(stored, at, count) || !detail::readVarint(stored, at, listSize) ||
+    if (!readVarint(stored, at, count) || !readVarint(stored, at, listSize) ||
         listSize > stored.size() - at)
         return false;
     const std::string_view list = stored.substr(at, listSize);
+    bytesFrom = at + listSize;
     size_t item = 0;
     long position = -1;
     for (std::uint32_t i = 0; i < count; ++i) {
         std::uint32_t gap = 0, length = 0;
-        if (!detail::readVarint(list, item, gap) || !detail::readVarint(list, item, length))
+        if (!readVarint(list, item, gap) || !readVarint(list, item, length))
             return false;
         position += static_cast<long>(gap) + 1;
-        if (position >= (1L << 16))
+        if (position >= kBlockRows)
             return false;
-        visit(static_cast<std::uint16_t>(position), length);
+        if (!visit(static_cast<std::uint16_t>(position), length))
+            return false;
     }
     return item == list.size();
 }
+} // namespace detail
+
+template <typename Visit> bool forEachListed(std::string_view stored, Visit&& visit) {
+    size_t bytesFrom = 0;
+    return detail::walkList(stored, bytesFrom, [&](std::uint16_t p, std::uint32_t length) {
+        visit(p, length);
+        return true;
+    });
+}
 
 template <typename Visit> bool forEachText(std::string_view stored, Visit&& visit) {
-    size_t at = 0;
-    std::uint32_t count = 0, listSize = 0;
-    if (!detail::readVarint(stored, at, count) || !detail::readVarint(stored, at, listSize) ||
-        listSize > stored.size() - at)
-        return false;
-    const std::string_view list = stored.substr(at, listSize);
-    const std::string_view bytes = stored.substr(at + listSize);
-    size_t item = 0, text = 0;
-    long position = -1;
-    for (std::uint32_t i = 0; i < count; ++i) {
-        std::uint32_t gap = 0, length = 0;
-        if (!detail::readVarint(list, item, gap) || !detail::readVarint(list, item, length) ||
-            length > bytes.size() - text)
-            return false;
-        position += static_cast<long>(gap) + 1;
-        // A position past the block's would fall outside the sets of positions it is looked up in.
-        if (position >= kBlockRows)
-            return false;
-        visit(static_cast<std::uint16_t>(position), bytes.substr(text, length));
-        text += length;
-    }
-    return item == list.size() && text == bytes.size();
+    size_t bytesFrom = 0, text = 0;
+    bool started = false;
+    const bool walked =
+        detail::walkList(stored, bytesFrom, [&](std::uint16_t p, std::uint32_t length) {
+            if (!started) {
+                text = bytesFrom;
+                started = true;
+            }
+            if (length > stored.size() - text)
+                return false;
+            visit(p, stored.substr(text, length));
+            text += length;
+            return true;
+        });
+    return walked && (started ? text : bytesFrom) == stored.size();
 }
 
 } // namespace wk::engine::search
