@@ -2,6 +2,7 @@
 
 #include "engine/EngineError.h"
 #include "engine/config/ConfigTree.h"
+#include "engine/sql/SqlScan.h"
 #include "engine/storage/Sqlite.h"
 #include "engine/storage/TableFile.h"
 
@@ -12,119 +13,7 @@
 namespace wk::engine {
 namespace {
 
-enum class Kind { Space, Word, Number, Literal, Identifier, Punct };
-
-struct Token {
-    Kind kind;
-    std::string text;  // as written
-    std::string value; // the literal's or quoted identifier's value
-};
-
-EngineError sqlError(const std::string& why) {
-    return EngineError(ErrorCode::InvalidSql, "Invalid SQL statement: " + why);
-}
-
-bool isWordStart(char c) {
-    return std::isalpha(static_cast<unsigned char>(c)) || c == '_' ||
-           static_cast<unsigned char>(c) >= 0x80;
-}
-
-bool isWordChar(char c) {
-    return isWordStart(c) || std::isdigit(static_cast<unsigned char>(c)) || c == '$';
-}
-
-// Reads a quoted run starting at s[i] (the opening quote); a doubled closing quote stands for
-// one quote character.
-std::string readQuoted(const std::string& s, size_t& i, char close, const char* what) {
-    std::string value;
-    size_t j = i + 1;
-    for (;;) {
-        if (j >= s.size())
-            throw sqlError(std::string("unterminated ") + what + " starting at character " +
-                           std::to_string(i + 1));
-        if (s[j] == close) {
-            if (j + 1 < s.size() && s[j + 1] == close && close != ']') {
-                value += close;
-                j += 2;
-                continue;
-            }
-            break;
-        }
-        value += s[j++];
-    }
-    i = j + 1;
-    return value;
-}
-
-std::vector<Token> tokenize(const std::string& s) {
-    std::vector<Token> out;
-    size_t i = 0;
-    while (i < s.size()) {
-        const size_t start = i;
-        const char c = s[i];
-        if (std::isspace(static_cast<unsigned char>(c))) {
-            while (i < s.size() && std::isspace(static_cast<unsigned char>(s[i])))
-                ++i;
-            out.push_back({Kind::Space, " ", {}});
-        } else if (c == '-' && i + 1 < s.size() && s[i + 1] == '-') {
-            while (i < s.size() && s[i] != '\n')
-                ++i;
-            out.push_back({Kind::Space, " ", {}});
-        } else if (c == '/' && i + 1 < s.size() && s[i + 1] == '*') {
-            size_t end = s.find("*/", i + 2);
-            if (end == std::string::npos)
-                throw sqlError("unterminated comment");
-            i = end + 2;
-            out.push_back({Kind::Space, " ", {}});
-        } else if (c == '\'' || c == '"') {
-            std::string v = readQuoted(s, i, c, "text");
-            out.push_back({Kind::Literal, s.substr(start, i - start), v});
-        } else if (c == '[' || c == '`') {
-            std::string v = readQuoted(s, i, c == '[' ? ']' : '`', "name");
-            out.push_back({Kind::Identifier, s.substr(start, i - start), v});
-        } else if (isWordStart(c)) {
-            while (i < s.size() && isWordChar(s[i]))
-                ++i;
-            out.push_back({Kind::Word, s.substr(start, i - start), {}});
-        } else if (std::isdigit(static_cast<unsigned char>(c)) ||
-                   (c == '.' && i + 1 < s.size() &&
-                    std::isdigit(static_cast<unsigned char>(s[i + 1])))) {
-            while (i < s.size() && (std::isalnum(static_cast<unsigned char>(s[i])) || s[i] == '.'))
-                ++i;
-            out.push_back({Kind::Number, s.substr(start, i - start), {}});
-        } else if (c == '%') {
-            // Local SQL has no '%' operator; outside a text it means a quote inside the text
-            // before it was not doubled.
-            throw sqlError("'%' at character " + std::to_string(i + 1) +
-                           " stands outside a text; a quote inside a text must be doubled");
-        } else {
-            static const std::array<const char*, 7> twoChar = {
-                "<=", ">=", "<>", "!=", "==", "||", "<<"};
-            size_t len = 1;
-            for (const char* op : twoChar)
-                if (s.compare(i, 2, op) == 0)
-                    len = 2;
-            i += len;
-            out.push_back({Kind::Punct, s.substr(start, len), {}});
-        }
-    }
-    return out;
-}
-
-bool is(const Token& t, const char* word) {
-    return t.kind == Kind::Word && equalsIgnoreCase(t.text, word);
-}
-
-bool isClauseWord(const Token& t) {
-    static const std::array<const char*, 19> words = {
-        "WHERE",     "GROUP", "ORDER", "HAVING", "LIMIT", "UNION", "EXCEPT",
-        "INTERSECT", "JOIN",  "INNER", "LEFT",   "RIGHT", "FULL",  "CROSS",
-        "NATURAL",   "ON",    "USING", "WINDOW", "OFFSET"};
-    for (const char* w : words)
-        if (is(t, w))
-            return true;
-    return false;
-}
+using namespace sqlscan;
 
 std::string literal(const std::string& value) {
     std::string out = "'";
@@ -139,16 +28,15 @@ std::string literal(const std::string& value) {
 class Translator {
 public:
     Translator(std::vector<Token> tokens, const TableResolver& resolve)
-        : t_(std::move(tokens)), resolve_(resolve), out_(t_.size()) {}
+        : t_(std::move(tokens)), resolve_(resolve) {
+        for (const Token& t : t_)
+            out_.push_back(t.text);
+    }
 
     TranslatedSelect run();
 
 private:
-    size_t nextSignificant(size_t i) const {
-        while (i < t_.size() && t_[i].kind == Kind::Space)
-            ++i;
-        return i;
-    }
+    size_t nextSignificant(size_t i) const { return sqlscan::nextSignificant(t_, i); }
     std::string join(size_t from, size_t to) const {
         std::string s;
         for (size_t i = from; i < to && i < out_.size(); ++i)
@@ -171,94 +59,33 @@ private:
 };
 
 TranslatedSelect Translator::run() {
-    const size_t first = nextSignificant(0);
-    if (first == t_.size())
-        throw sqlError("the statement is empty");
-    if (!is(t_[first], "SELECT"))
-        throw sqlError("only SELECT statements can be run, and this one begins with '" +
-                       t_[first].text + "'");
-    // A semicolon may only end the statement.
+    std::vector<bool> inReference(t_.size(), false);
+    scanSelect(t_, [&](const TableRef& ref) {
+        const std::string qualified = resolve_(ref.name);
+        for (size_t j = ref.at; j < ref.end; ++j)
+            inReference[j] = true;
+        if (ref.aliasAt) {
+            const Token& a = t_[*ref.aliasAt];
+            out_[ref.at] = qualified;
+            out_[*ref.aliasAt] = a.kind == Kind::Word ? ref.alias : quoteIdentifier(ref.alias);
+        } else {
+            out_[ref.at] = qualified + " AS " + quoteIdentifier(ref.alias);
+        }
+        if (ref.outermost) {
+            firstTable_ = ref.at;
+            firstAlias_ = ref.alias;
+            firstTableEnd_ = ref.end;
+        }
+    });
+    out_.resize(t_.size());
     for (size_t i = 0; i < t_.size(); ++i) {
-        if (t_[i].kind == Kind::Punct && t_[i].text == ";") {
-            for (size_t j = i + 1; j < t_.size(); ++j)
-                if (t_[j].kind != Kind::Space && !(t_[j].kind == Kind::Punct && t_[j].text == ";"))
-                    throw sqlError("only one statement can be run at a time");
-            t_.resize(i);
-            out_.resize(i);
-            break;
-        }
+        if (inReference[i])
+            continue;
+        if (t_[i].kind == Kind::Literal)
+            out_[i] = literal(t_[i].value);
+        else if (t_[i].kind == Kind::Identifier)
+            out_[i] = quoteIdentifier(t_[i].value);
     }
-
-    std::vector<bool> inFromList{false}; // per parenthesis depth
-    bool expectTable = false;
-    for (size_t i = 0; i < t_.size(); ++i) {
-        const Token& tok = t_[i];
-        out_[i] = tok.text;
-        if (tok.kind == Kind::Space)
-            continue;
-        if (tok.kind == Kind::Punct && tok.text == "(") {
-            inFromList.push_back(false);
-            expectTable = false;
-            continue;
-        }
-        if (tok.kind == Kind::Punct && tok.text == ")") {
-            if (inFromList.size() == 1)
-                throw sqlError("a closing parenthesis has no opening one");
-            inFromList.pop_back();
-            continue;
-        }
-        if (expectTable &&
-            (tok.kind == Kind::Word || tok.kind == Kind::Literal || tok.kind == Kind::Identifier)) {
-            expectTable = false;
-            const std::string name = tok.kind == Kind::Word ? tok.text : tok.value;
-            const std::string qualified = resolve_(name);
-            // The table's alias, after AS or not: a name, or a quoted text (a text can stand
-            // nowhere else there, so it is the alias's name here).
-            const size_t n = nextSignificant(i + 1);
-            const bool as = n < t_.size() && is(t_[n], "AS");
-            const size_t a = as ? nextSignificant(n + 1) : n;
-            const bool userAlias =
-                a < t_.size() && ((t_[a].kind == Kind::Word && !isClauseWord(t_[a])) ||
-                                  t_[a].kind == Kind::Identifier || t_[a].kind == Kind::Literal);
-            std::string alias = tablefile::baseName(name);
-            if (userAlias) {
-                alias = t_[a].kind == Kind::Word ? t_[a].text : t_[a].value;
-                out_[i] = qualified;
-                for (size_t j = i + 1; j < a; ++j)
-                    out_[j] = t_[j].text;
-                out_[a] = t_[a].kind == Kind::Word ? alias : quoteIdentifier(alias);
-            } else {
-                out_[i] = qualified + " AS " + quoteIdentifier(alias);
-            }
-            if (inFromList.size() == 1 && !firstTable_) {
-                firstTable_ = i;
-                firstAlias_ = alias;
-                firstTableEnd_ = userAlias ? a + 1 : i + 1;
-            }
-            if (userAlias)
-                i = a;
-            continue;
-        }
-        expectTable = false;
-        if (is(tok, "FROM")) {
-            inFromList.back() = true;
-            expectTable = true;
-        } else if (is(tok, "JOIN")) {
-            expectTable = true;
-        } else if (tok.kind == Kind::Punct && tok.text == "," && inFromList.back()) {
-            expectTable = true;
-        } else if (isClauseWord(tok) && !is(tok, "JOIN") && !is(tok, "INNER") && !is(tok, "LEFT") &&
-                   !is(tok, "RIGHT") && !is(tok, "FULL") && !is(tok, "CROSS") &&
-                   !is(tok, "NATURAL")) {
-            inFromList.back() = false;
-        } else if (tok.kind == Kind::Literal) {
-            out_[i] = literal(tok.value);
-        } else if (tok.kind == Kind::Identifier) {
-            out_[i] = quoteIdentifier(tok.value);
-        }
-    }
-    if (inFromList.size() != 1)
-        throw sqlError("an opening parenthesis is not closed");
 
     TranslatedSelect result;
     result.sql = join(0, out_.size());

@@ -1,0 +1,386 @@
+#include "engine/sql/PgDialect.h"
+
+#include "engine/EngineError.h"
+#include "engine/config/ConfigTree.h"
+#include "engine/search/UnicodeText.h"
+#include "engine/sql/SqlScan.h"
+
+#include <unicode/uchar.h>
+#include <unicode/utf8.h>
+
+#include <array>
+#include <cstdint>
+#include <optional>
+
+namespace wk::engine {
+namespace {
+
+using namespace sqlscan;
+
+// A string literal whose backslashes are plain characters, whatever the server's
+// standard_conforming_strings says.
+std::string pgLiteral(const std::string& value) {
+    const bool escaped = value.find('\\') != std::string::npos;
+    std::string out = escaped ? "E'" : "'";
+    for (char c : value) {
+        if (c == '\'' || (escaped && c == '\\'))
+            out += c;
+        out += c;
+    }
+    return out + "'";
+}
+
+std::string pgIdentifier(const std::string& name) {
+    std::string out = "\"";
+    for (char c : name) {
+        if (c == '"')
+            out += c;
+        out += c;
+    }
+    return out + "\"";
+}
+
+std::string asciiUpper(std::string s) {
+    for (char& c : s)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - ('a' - 'A'));
+    return s;
+}
+
+// Words where an operand of like ends, and words that never name a field.
+bool isBoundaryWord(const Token& t) {
+    static const std::array<const char*, 37> words = {
+        "AND",    "OR",     "NOT",      "WHERE",     "ON",      "WHEN",  "THEN",  "ELSE",
+        "CASE",   "END",    "SELECT",   "HAVING",    "BY",      "IS",    "IN",    "LIKE",
+        "GLOB",   "REGEXP", "MATCH",    "ESCAPE",    "BETWEEN", "FROM",  "ORDER", "GROUP",
+        "LIMIT",  "OFFSET", "AS",       "ASC",       "DESC",    "UNION", "ALL",   "EXCEPT",
+        "ISNULL", "NULLS",  "DISTINCT", "INTERSECT", "NOTNULL"};
+    if (t.kind != Kind::Word)
+        return false;
+    for (const char* w : words)
+        if (is(t, w))
+            return true;
+    return false;
+}
+
+bool isBoundaryPunct(const Token& t) {
+    static const std::array<const char*, 6> puncts = {",", "=", "==", "!=", "<>", ";"};
+    if (t.kind != Kind::Punct)
+        return false;
+    for (const char* p : puncts)
+        if (t.text == p)
+            return true;
+    return false;
+}
+
+class PgTranslator {
+public:
+    PgTranslator(std::vector<Token> tokens, const PgTableResolver& resolve)
+        : t_(std::move(tokens)), resolve_(resolve) {}
+
+    std::string run();
+
+private:
+    size_t next(size_t i) const { return nextSignificant(t_, i); }
+    // The significant token before `i`, or none.
+    std::optional<size_t> previous(size_t i) const {
+        while (i > 0)
+            if (t_[--i].kind != Kind::Space)
+                return i;
+        return std::nullopt;
+    }
+    bool isPunct(size_t i, const char* text) const {
+        return i < t_.size() && t_[i].kind == Kind::Punct && t_[i].text == text;
+    }
+    std::optional<std::string> field(const std::string& name) const {
+        for (const std::string& f : fields_)
+            if (equalsIgnoreCase(f, name))
+                return f;
+        return std::nullopt;
+    }
+    std::optional<std::string> alias(const std::string& name) const {
+        for (const std::string& a : aliases_)
+            if (equalsIgnoreCase(a, name))
+                return a;
+        return std::nullopt;
+    }
+    void translateNames(const std::vector<bool>& inReference);
+    void sortNullsAsLocally();
+    void matchLikeLocally();
+
+    std::vector<Token> t_;
+    const PgTableResolver& resolve_;
+    std::vector<std::string> out_;
+    std::vector<std::string> fields_;
+    std::vector<std::string> aliases_;
+};
+
+std::string PgTranslator::run() {
+    std::vector<bool> inReference(t_.size(), false);
+    std::vector<std::pair<TableRef, std::string>> refs;
+    scanSelect(t_, [&](const TableRef& ref) {
+        PgTableRef table = resolve_(ref.name);
+        for (const std::string& f : table.fields)
+            if (!field(f))
+                fields_.push_back(f);
+        if (!alias(ref.alias))
+            aliases_.push_back(ref.alias);
+        refs.emplace_back(ref, table.qualified);
+    });
+    for (const Token& t : t_)
+        out_.push_back(t.text);
+    inReference.resize(t_.size());
+    for (const auto& [ref, qualified] : refs) {
+        for (size_t j = ref.at; j < ref.end; ++j)
+            inReference[j] = true;
+        const std::string quotedAlias = pgIdentifier(*alias(ref.alias));
+        if (ref.aliasAt) {
+            out_[ref.at] = qualified;
+            out_[*ref.aliasAt] = quotedAlias;
+        } else {
+            out_[ref.at] = qualified + " AS " + quotedAlias;
+        }
+    }
+    translateNames(inReference);
+    sortNullsAsLocally();
+    matchLikeLocally();
+    std::string sql;
+    for (const std::string& s : out_)
+        sql += s;
+    return sql;
+}
+
+void PgTranslator::translateNames(const std::vector<bool>& inReference) {
+    for (size_t i = 0; i < t_.size(); ++i) {
+        const Token& tok = t_[i];
+        if (inReference[i])
+            continue;
+        if (tok.kind == Kind::Literal) {
+            out_[i] = pgLiteral(tok.value);
+        } else if (tok.kind == Kind::Identifier) {
+            if (const auto f = field(tok.value))
+                out_[i] = pgIdentifier(*f);
+            else if (const auto a = alias(tok.value))
+                out_[i] = pgIdentifier(*a);
+            else
+                out_[i] = pgIdentifier(tok.value);
+        } else if (tok.kind == Kind::Word) {
+            const size_t n = next(i + 1);
+            if (isPunct(n, "(")) {
+                if (is(tok, "UPPER"))
+                    out_[i] = "wk_upper";
+                else if (is(tok, "LOWER"))
+                    out_[i] = "wk_lower";
+            } else if (isPunct(n, ".") && alias(tok.text)) {
+                out_[i] = pgIdentifier(*alias(tok.text));
+            } else if (!isBoundaryWord(tok)) {
+                if (const auto f = field(tok.text))
+                    out_[i] = pgIdentifier(*f);
+            }
+        } else if (tok.kind == Kind::Punct && tok.text == "==") {
+            out_[i] = "=";
+        }
+    }
+}
+
+// Locally NULL sorts before every value; on the server after, unless told.
+void PgTranslator::sortNullsAsLocally() {
+    for (size_t i = 0; i < t_.size(); ++i) {
+        if (!is(t_[i], "ORDER"))
+            continue;
+        const size_t by = next(i + 1);
+        if (by == t_.size() || !is(t_[by], "BY"))
+            continue;
+        int depth = 0;
+        bool nullsGiven = false;
+        size_t last = t_.size(); // none yet
+        auto endTerm = [&] {
+            if (last < t_.size() && !nullsGiven)
+                out_[last] += is(t_[last], "DESC") ? " NULLS LAST" : " NULLS FIRST";
+            last = t_.size();
+            nullsGiven = false;
+        };
+        size_t j = next(by + 1);
+        for (; j < t_.size(); j = next(j + 1)) {
+            const Token& tok = t_[j];
+            if (isPunct(j, "("))
+                ++depth;
+            else if (isPunct(j, ")") && depth-- == 0)
+                break;
+            if (depth == 0 && (is(tok, "LIMIT") || is(tok, "OFFSET") || isPunct(j, ";")))
+                break;
+            if (depth == 0 && isPunct(j, ",")) {
+                endTerm();
+                continue;
+            }
+            if (depth == 0 && is(tok, "NULLS"))
+                nullsGiven = true;
+            last = j;
+        }
+        endTerm();
+        i = by;
+    }
+}
+
+// `x like p` as the local like matches: ASCII letters in capitals on both sides, no escape
+// character unless the statement names one.
+void PgTranslator::matchLikeLocally() {
+    for (size_t k = 0; k < t_.size(); ++k) {
+        if (!is(t_[k], "LIKE"))
+            continue;
+        std::optional<size_t> le = previous(k);
+        if (le && is(t_[*le], "NOT"))
+            le = previous(*le);
+        // The left operand: back to a word or sign that binds no tighter than like.
+        std::optional<size_t> ls;
+        int depth = 0;
+        for (std::optional<size_t> j = le; j; j = previous(*j)) {
+            if (isPunct(*j, ")"))
+                ++depth;
+            else if (isPunct(*j, "(") && depth-- == 0)
+                break;
+            if (depth == 0 && (isBoundaryWord(t_[*j]) || isBoundaryPunct(t_[*j])))
+                break;
+            ls = j;
+        }
+        // The right operand: on to such a word or sign.
+        const size_t rs = next(k + 1);
+        std::optional<size_t> re;
+        depth = 0;
+        for (size_t j = rs; j < t_.size(); j = next(j + 1)) {
+            if (isPunct(j, "("))
+                ++depth;
+            else if (isPunct(j, ")") && depth-- == 0)
+                break;
+            if (depth == 0 && (isBoundaryWord(t_[j]) || isBoundaryPunct(t_[j])))
+                break;
+            re = j;
+        }
+        if (!ls || !le || !re)
+            continue; // not an expression the server would take either; it says why
+        // Upper(...) has its ASCII letters in capitals already.
+        bool upperCall = false;
+        if (is(t_[*ls], "UPPER") && isPunct(next(*ls + 1), "(")) {
+            int d = 0;
+            size_t j = next(*ls + 1);
+            for (; j < t_.size(); j = next(j + 1)) {
+                if (isPunct(j, "("))
+                    ++d;
+                else if (isPunct(j, ")") && --d == 0)
+                    break;
+            }
+            upperCall = j == *le;
+        }
+        if (!upperCall) {
+            out_[*ls] = "wk_ascii_upper((" + out_[*ls];
+            out_[*le] += "))";
+        }
+        if (*re == rs && t_[rs].kind == Kind::Literal) {
+            out_[rs] = pgLiteral(asciiUpper(t_[rs].value));
+        } else {
+            out_[rs] = "wk_ascii_upper((" + out_[rs];
+            out_[*re] += "))";
+        }
+        const size_t after = next(*re + 1);
+        if (after == t_.size() || !is(t_[after], "ESCAPE"))
+            out_[*re] += " ESCAPE ''";
+    }
+}
+
+// Appends code point `cp` as UTF-8.
+void appendUtf8(std::string& out, UChar32 cp) {
+    char buf[4];
+    int32_t n = 0;
+    U8_APPEND_UNSAFE(buf, n, cp);
+    out.append(buf, static_cast<size_t>(n));
+}
+
+bool isSurrogate(UChar32 cp) {
+    return cp >= 0xD800 && cp <= 0xDFFF;
+}
+
+// A bracket expression of the server's regular expressions for the code points that `in` takes.
+template <typename Pred> std::string regexClass(Pred in) {
+    auto escaped = [](UChar32 cp) {
+        static const char* hex = "0123456789ABCDEF";
+        std::string s = "\\U";
+        for (int shift = 28; shift >= 0; shift -= 4)
+            s += hex[(cp >> shift) & 0xF];
+        return s;
+    };
+    std::string out = "[";
+    for (UChar32 cp = 1; cp <= 0x10FFFF; ++cp) {
+        if (isSurrogate(cp) || !in(cp))
+            continue;
+        UChar32 last = cp;
+        while (last < 0x10FFFF && !isSurrogate(last + 1) && in(last + 1))
+            ++last;
+        out += escaped(cp);
+        if (last > cp)
+            out += "-" + escaped(last);
+        cp = last;
+    }
+    return out + "]";
+}
+
+std::string function(const std::string& name, const std::string& body) {
+    return "CREATE OR REPLACE FUNCTION " + name +
+           "(text) RETURNS text LANGUAGE sql IMMUTABLE STRICT PARALLEL SAFE AS $wk$ SELECT " +
+           body + " $wk$";
+}
+
+} // namespace
+
+std::string translateForPostgres(const std::string& statement, const PgTableResolver& resolve) {
+    if (statement.find('\0') != std::string::npos)
+        throw sqlError("it holds a NUL character, which no text on a PostgreSQL server can");
+    PgTranslator tr(tokenize(statement), resolve);
+    return tr.run();
+}
+
+std::vector<std::string> postgresFunctionsSql() {
+    std::string upperFrom;
+    std::string upperTo;
+    std::string lowerFrom;
+    std::string lowerTo;
+    for (UChar32 cp = 1; cp <= 0x10FFFF; ++cp) {
+        if (isSurrogate(cp))
+            continue;
+        std::string c;
+        appendUtf8(c, cp);
+        const std::string upper = toUpperUtf8(c);
+        if (upper != c) {
+            upperFrom += c;
+            upperTo += upper;
+        }
+        // U+0130 lowers to two characters; the replace before the translate does it.
+        const UChar32 lower = u_tolower(cp);
+        if (lower != cp && cp != 0x130) {
+            lowerFrom += c;
+            appendUtf8(lowerTo, lower);
+        }
+    }
+    // A capital sigma is final (ς) after a cased letter, case-ignorable ones between, unless a
+    // cased letter follows the same way. A character both cased and case-ignorable counts as the
+    // latter.
+    const std::string ignorable =
+        regexClass([](UChar32 cp) { return u_hasBinaryProperty(cp, UCHAR_CASE_IGNORABLE); });
+    const std::string cased = regexClass([](UChar32 cp) {
+        return u_hasBinaryProperty(cp, UCHAR_CASED) &&
+               !u_hasBinaryProperty(cp, UCHAR_CASE_IGNORABLE);
+    });
+    const std::string finalSigma =
+        "(?<=" + cased + ignorable + "*)\u03A3(?!" + ignorable + "*" + cased + ")";
+    const std::string dotted = "replace($1, '\u0130', 'i\u0307')";
+    const std::string sigma = "CASE WHEN strpos($1, '\u03A3') > 0 THEN regexp_replace(" + dotted +
+                              ", " + pgLiteral(finalSigma) + ", '\u03C2', 'g') ELSE " + dotted +
+                              " END";
+    return {function("wk_upper",
+                     "translate($1, " + pgLiteral(upperFrom) + ", " + pgLiteral(upperTo) + ")"),
+            function("wk_lower", "translate(" + sigma + ", " + pgLiteral(lowerFrom) + ", " +
+                                     pgLiteral(lowerTo) + ")"),
+            function("wk_ascii_upper",
+                     "translate($1, 'abcdefghijklmnopqrstuvwxyz', 'ABCDEFGHIJKLMNOPQRSTUVWXYZ')")};
+}
+
+} // namespace wk::engine

@@ -1,0 +1,50 @@
+#pragma once
+
+// The reading of local SQL that its translators share: tokens, the statement's checks and the
+// table references of its FROM lists.
+
+#include "engine/EngineError.h"
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace wk::engine::sqlscan {
+
+enum class Kind { Space, Word, Number, Literal, Identifier, Punct };
+
+struct Token {
+    Kind kind;
+    std::string text;  // as written
+    std::string value; // the literal's or quoted identifier's value
+};
+
+EngineError sqlError(const std::string& why);
+
+/// The tokens of a statement; a comment or a run of white space is one Space token. Raises
+/// InvalidSql for an unterminated text, name or comment, and for '%' outside a text.
+std::vector<Token> tokenize(const std::string& s);
+
+bool is(const Token& t, const char* word);
+bool isClauseWord(const Token& t);
+
+/// One table named after FROM or JOIN (or a comma of a FROM list).
+struct TableRef {
+    size_t at = 0;                 ///< the table name's token
+    std::string name;              ///< the name as meant (a quoted one without its quotes)
+    std::optional<size_t> aliasAt; ///< the alias's token, when the statement gives one
+    std::string alias;             ///< the alias, or the table's base name
+    size_t end = 0;                ///< one past the reference's last token
+    bool outermost = false;        ///< in the FROM list of the outermost statement
+};
+
+/// Checks that `tokens` are one SELECT statement with balanced parentheses, drops a closing
+/// semicolon, and calls `onTable` for each table reference in the order they are written.
+/// Raises InvalidSql saying what is wrong.
+void scanSelect(std::vector<Token>& tokens, const std::function<void(const TableRef&)>& onTable);
+
+/// The index of the first token at or after `i` that is not a Space.
+size_t nextSignificant(const std::vector<Token>& tokens, size_t i);
+
+} // namespace wk::engine::sqlscan
