@@ -203,9 +203,9 @@ bool matchChunk(const ChunkMatch& m, search::BlockBits& sure) {
     });
 }
 
-// Checks the candidates of a block chunk by chunk: the chunks with many are read and then matched
-// on the machine's cores together; the few candidates of a chunk are checked by reading their
-// records.
+// Checks the candidates of a block chunk by chunk: the chunks with many are read on this thread
+// and matched on the machine's cores as they come; the few candidates of a chunk are checked by
+// reading their records.
 void addMeetingByTexts(search::IndexReader& reader, RecordCheck& records,
                        const std::vector<Term>& terms, const BlockFinds& f,
                        std::vector<ChunkMatch>& chunks, std::vector<std::int64_t>& ids) {
@@ -217,34 +217,37 @@ void addMeetingByTexts(search::IndexReader& reader, RecordCheck& records,
         candidates.remove(sure);
         const Term& t = terms[term];
         const auto& words = candidates.words();
-        size_t ready = 0;
-        for (size_t chunk = 0; chunk * kWordsPerChunk < words.size(); ++chunk) {
-            const auto first = words.begin() + static_cast<std::ptrdiff_t>(chunk * kWordsPerChunk);
-            size_t count = 0;
-            for (auto w = first; w != first + kWordsPerChunk; ++w)
-                count += static_cast<size_t>(std::popcount(*w));
-            if (count >= kChunkFrom) {
-                if (chunks.size() <= ready)
-                    chunks.resize(ready + 1);
-                const std::int64_t number = search::storage::chunkOf(
-                    search::rowIdOf(f.block, static_cast<unsigned>(chunk << kChunkShift)));
-                if (prepareChunk(reader, t, number, candidates, sure, chunks[ready]))
-                    ++ready;
-                continue;
-            }
-            for (auto w = first; w != first + kWordsPerChunk; ++w)
-                for (std::uint64_t bits = *w; bits; bits &= bits - 1) {
-                    const auto p =
-                        static_cast<unsigned>((w - words.begin()) * 64 + std::countr_zero(bits));
-                    if (records.recordMeets(search::rowIdOf(f.block, p), t))
-                        sure.set(p);
-                }
-        }
+        // While this thread reads a chunk's texts, the workers match those read before it.
+        constexpr size_t kChunks = search::kBlockRows >> kChunkShift;
+        if (chunks.size() < kChunks)
+            chunks.resize(kChunks);
         std::atomic<bool> damaged = false;
-        search::Workers::shared().forEach(ready, [&](size_t i) {
-            if (!matchChunk(chunks[i], sure))
-                damaged = true;
-        });
+        search::Workers::shared().forEachMade(
+            kChunks,
+            [&](size_t chunk) {
+                const auto first =
+                    words.begin() + static_cast<std::ptrdiff_t>(chunk * kWordsPerChunk);
+                size_t count = 0;
+                for (auto w = first; w != first + kWordsPerChunk; ++w)
+                    count += static_cast<size_t>(std::popcount(*w));
+                if (count >= kChunkFrom)
+                    return prepareChunk(reader, t,
+                                        search::storage::chunkOf(search::rowIdOf(
+                                            f.block, static_cast<unsigned>(chunk << kChunkShift))),
+                                        candidates, sure, chunks[chunk]);
+                for (auto w = first; w != first + kWordsPerChunk; ++w)
+                    for (std::uint64_t bits = *w; bits; bits &= bits - 1) {
+                        const auto p = static_cast<unsigned>((w - words.begin()) * 64 +
+                                                             std::countr_zero(bits));
+                        if (records.recordMeets(search::rowIdOf(f.block, p), t))
+                            sure.set(p);
+                    }
+                return false;
+            },
+            [&](size_t chunk) {
+                if (!matchChunk(chunks[chunk], sure))
+                    damaged = true;
+            });
         if (damaged)
             throw search::storage::damaged();
     }
@@ -344,7 +347,7 @@ std::optional<std::vector<std::int64_t>> indexedRowIds(Database& db, const Table
         std::vector<std::int64_t> ids;
         ids.reserve(most);
         std::optional<RecordCheck> check;
-        std::vector<ChunkMatch> chunks; // their buffers serve every block
+        std::vector<ChunkMatch> chunks; // one per chunk of a block; their buffers serve every block
         for (const BlockFinds& f : blocks) {
             if (f.open.empty()) {
                 f.sure.forEach([&](unsigned p) { ids.push_back(search::rowIdOf(f.block, p)); });

@@ -26,28 +26,57 @@ Workers::~Workers() {
 }
 
 void Workers::forEach(size_t count, const std::function<void(size_t)>& job) {
-    if (count == 0)
-        return;
-    if (threads_.empty() || count == 1) {
+    forEachMade(
+        count, [](size_t) { return true; }, job);
+}
+
+void Workers::forEachMade(size_t count, const std::function<bool(size_t)>& make,
+                          const std::function<void(size_t)>& job) {
+    if (threads_.empty()) {
         for (size_t i = 0; i < count; ++i)
-            job(i);
+            if (make(i))
+                job(i);
         return;
     }
     std::lock_guard caller(callers_);
     {
         std::lock_guard lock(mutex_);
         job_ = &job;
-        count_ = count;
+        made_.clear();
+        made_.reserve(count);
         next_ = 0;
         finished_ = 0;
+        making_ = true;
         error_ = nullptr;
         ++round_;
     }
     wake_.notify_all();
+    std::exception_ptr makeError;
+    for (size_t i = 0; i < count && !makeError; ++i) {
+        try {
+            if (!make(i))
+                continue;
+        } catch (...) {
+            makeError = std::current_exception();
+            break;
+        }
+        {
+            std::lock_guard lock(mutex_);
+            made_.push_back(i);
+        }
+        wake_.notify_all();
+    }
+    {
+        std::lock_guard lock(mutex_);
+        making_ = false;
+    }
+    wake_.notify_all();
     runJobs();
     std::unique_lock lock(mutex_);
-    done_.wait(lock, [&] { return finished_ == count_; });
+    done_.wait(lock, [&] { return finished_ == made_.size(); });
     job_ = nullptr;
+    if (makeError)
+        std::rethrow_exception(makeError);
     if (error_)
         std::rethrow_exception(error_);
 }
@@ -57,10 +86,11 @@ void Workers::runJobs() {
         size_t i;
         const std::function<void(size_t)>* job;
         {
-            std::lock_guard lock(mutex_);
-            if (!job_ || next_ >= count_)
+            std::unique_lock lock(mutex_);
+            wake_.wait(lock, [&] { return stopping_ || next_ < made_.size() || !making_; });
+            if (!job_ || next_ >= made_.size())
                 return;
-            i = next_++;
+            i = made_[next_++];
             job = job_;
         }
         std::exception_ptr error;
@@ -72,7 +102,7 @@ void Workers::runJobs() {
         std::lock_guard lock(mutex_);
         if (error && !error_)
             error_ = error;
-        if (++finished_ == count_)
+        if (++finished_ == made_.size() && !making_)
             done_.notify_all();
     }
 }

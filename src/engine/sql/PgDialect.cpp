@@ -178,7 +178,7 @@ void PgTranslator::translateNames(const std::vector<bool>& inReference) {
                     out_[i] = pgIdentifier(*f);
             }
         } else if (tok.kind == Kind::Punct && tok.text == "==") {
-            out_[i] = "=";
+            out_[i].assign(1, '='); // (assigning the literal trips a false -Wrestrict in GCC 12)
         }
     }
 }
