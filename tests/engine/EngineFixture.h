@@ -7,6 +7,7 @@
 #include "engine/config/Aliases.h"
 #include "engine/config/ConfigStore.h"
 #include "engine/config/ConfigTree.h"
+#include "engine/sql/Query.h"
 #include "engine/storage/TableFile.h"
 
 #include "common/FileBytes.h"
@@ -82,6 +83,24 @@ protected:
                 return true;
             },
             password, {}, searched);
+    }
+
+    /// Every field of every record that `statement` gives on the alias, in its order, read
+    /// through a Query of the session "Test".
+    static Rows queryRows(const std::string& statement) {
+        Query q;
+        q.setSessionName("Test");
+        q.setDatabaseName(kAlias);
+        q.addSql(statement);
+        q.open();
+        Rows out;
+        for (long long r = 0; r < q.recordCount(); ++r) {
+            std::vector<std::string> row;
+            for (int f = 0; f < static_cast<int>(q.fieldNames().size()); ++f)
+                row.push_back(q.valueAt(r, f));
+            out.push_back(row);
+        }
+        return out;
     }
 
     static void setAlias(const std::string& alias, const std::string& folder) {

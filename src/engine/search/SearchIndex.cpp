@@ -161,11 +161,13 @@ std::string dropIndexTables(const std::string& schema) {
     return sql;
 }
 
-std::string infoValue(const SqliteDb& db, const std::string& schema, const char* key) {
+// The entry `key` of the table's information; none when it has none.
+std::optional<std::string> infoValue(const SqliteDb& db, const std::string& schema,
+                                     const char* key) {
     SqliteStatement st(db, "SELECT value FROM " + in(schema, "wk_table_info") + " WHERE key = ?1",
                        "Reading table information");
     st.bindTextOrNull(1, key);
-    return st.step() ? st.columnText(0) : std::string();
+    return st.step() ? std::optional<std::string>(st.columnText(0)) : std::nullopt;
 }
 
 } // namespace
@@ -297,7 +299,7 @@ void IndexBuilder::finish() {
 }
 
 IndexState indexState(const SqliteDb& db, const std::string& schema) {
-    const std::string value = infoValue(db, schema, kStateKey);
+    const std::string value = infoValue(db, schema, kStateKey).value_or("");
     return value == kWithTexts   ? IndexState::GramsAndTexts
            : value == kGramsOnly ? IndexState::GramsOnly
                                  : IndexState::NotInStep;
@@ -308,13 +310,11 @@ bool indexInStep(const SqliteDb& db, const std::string& schema) {
 }
 
 std::vector<bool> indexedFields(const SqliteDb& db, const std::string& schema, size_t fieldCount) {
-    SqliteStatement st(db, "SELECT value FROM " + in(schema, "wk_table_info") + " WHERE key = ?1",
-                       "Reading table information");
-    st.bindTextOrNull(1, kFieldsKey);
-    if (!st.step())
+    const std::optional<std::string> named = infoValue(db, schema, kFieldsKey);
+    if (!named)
         return std::vector<bool>(fieldCount, true);
     std::vector<bool> indexed(fieldCount, false);
-    const std::string list = st.columnText(0);
+    const std::string& list = *named;
     for (size_t at = 0; at < list.size();) {
         size_t end = list.find(',', at);
         if (end == std::string::npos)

@@ -41,6 +41,18 @@ void sideBySide(SqliteStatement& stored, SqliteStatement& fresh, Visit&& visit) 
     }
 }
 
+// Steps the index table `table` (key column `key`, stored value `value`) of the file attached
+// as `schema` side by side with the same table built afresh in `fresh` (see sideBySide).
+template <typename Visit>
+void compareTable(const SqliteDb& db, const std::string& schema, const SqliteDb& fresh,
+                  const char* table, const char* key, const char* value, Visit&& visit) {
+    const std::string columns = std::string("SELECT ") + key + ", " + value + " FROM ";
+    const std::string order = std::string(" ORDER BY ") + key;
+    SqliteStatement stored(db, columns + in(schema, table) + order, "Reading the search index");
+    SqliteStatement built(fresh, columns + table + order, "Reading the search index");
+    sideBySide(stored, built, visit);
+}
+
 // The positions held by one set and not the other; false when the stored set cannot be read.
 bool differing(std::optional<std::string_view> stored, std::optional<std::string_view> fresh,
                BlockBits& onlyStored, BlockBits& onlyFresh) {
@@ -102,78 +114,67 @@ size_t compareIndex(const SqliteDb& db, const std::string& schema, size_t fieldC
     BlockBits onlyStored, onlyFresh;
     std::set<std::int64_t> wholeRecords; // missing or extra
     {
-        SqliteStatement stored(
-            db, "SELECT block, rows FROM " + in(schema, "wk_search_blocks") + " ORDER BY block",
-            "Reading the search index");
-        SqliteStatement built(fresh, "SELECT block, rows FROM wk_search_blocks ORDER BY block",
-                              "Reading the search index");
-        sideBySide(stored, built, [&](std::int64_t block, auto s, auto f) {
-            if (!differing(s, f, onlyStored, onlyFresh)) {
-                found.emplace(rowIdOf(block, 0), -1, Kind::Damaged);
-                return;
-            }
-            onlyFresh.forEach([&](unsigned p) {
-                found.emplace(rowIdOf(block, p), -1, Kind::Missing);
-                wholeRecords.insert(rowIdOf(block, p));
-            });
-            onlyStored.forEach([&](unsigned p) {
-                found.emplace(rowIdOf(block, p), -1, Kind::Extra);
-                wholeRecords.insert(rowIdOf(block, p));
-            });
-        });
+        compareTable(db, schema, fresh, "wk_search_blocks", "block", "rows",
+                     [&](std::int64_t block, auto s, auto f) {
+                         if (!differing(s, f, onlyStored, onlyFresh)) {
+                             found.emplace(rowIdOf(block, 0), -1, Kind::Damaged);
+                             return;
+                         }
+                         onlyFresh.forEach([&](unsigned p) {
+                             found.emplace(rowIdOf(block, p), -1, Kind::Missing);
+                             wholeRecords.insert(rowIdOf(block, p));
+                         });
+                         onlyStored.forEach([&](unsigned p) {
+                             found.emplace(rowIdOf(block, p), -1, Kind::Extra);
+                             wholeRecords.insert(rowIdOf(block, p));
+                         });
+                     });
     }
     {
-        SqliteStatement stored(
-            db, "SELECT key, rows FROM " + in(schema, "wk_search_postings") + " ORDER BY key",
-            "Reading the search index");
-        SqliteStatement built(fresh, "SELECT key, rows FROM wk_search_postings ORDER BY key",
-                              "Reading the search index");
         // The key of a stored set is block << 40 | field << 32 | gram.
-        sideBySide(stored, built, [&](std::int64_t key, auto s, auto f) {
-            const std::int64_t block = key >> 40;
-            const int field = static_cast<int>((key >> 32) & 0xFF);
-            if (!differing(s, f, onlyStored, onlyFresh)) {
-                found.emplace(rowIdOf(block, 0), field, Kind::Damaged);
-                return;
-            }
-            onlyStored |= onlyFresh;
-            onlyStored.forEach([&](unsigned p) {
-                if (!wholeRecords.contains(rowIdOf(block, p)))
-                    found.emplace(rowIdOf(block, p), field, Kind::Field);
-            });
-        });
+        compareTable(db, schema, fresh, "wk_search_postings", "key", "rows",
+                     [&](std::int64_t key, auto s, auto f) {
+                         const std::int64_t block = key >> 40;
+                         const int field = static_cast<int>((key >> 32) & 0xFF);
+                         if (!differing(s, f, onlyStored, onlyFresh)) {
+                             found.emplace(rowIdOf(block, 0), field, Kind::Damaged);
+                             return;
+                         }
+                         onlyStored |= onlyFresh;
+                         onlyStored.forEach([&](unsigned p) {
+                             if (!wholeRecords.contains(rowIdOf(block, p)))
+                                 found.emplace(rowIdOf(block, p), field, Kind::Field);
+                         });
+                     });
     }
     if (indexState(db, schema) == IndexState::GramsAndTexts) {
-        SqliteStatement stored(
-            db, "SELECT key, texts FROM " + in(schema, "wk_search_texts") + " ORDER BY key",
-            "Reading the search index");
-        SqliteStatement built(fresh, "SELECT key, texts FROM wk_search_texts ORDER BY key",
-                              "Reading the search index");
         // The key of a chunk's texts is chunk << 8 | field; positions are counted in the block.
-        sideBySide(stored, built, [&](std::int64_t key, auto s, auto f) {
-            const std::int64_t block = blockOf((key >> 8) << storage::kChunkShift);
-            const int field = static_cast<int>(key & 0xFF);
-            std::map<std::uint16_t, std::string_view> was, is;
-            auto read = [](std::optional<std::string_view> texts, auto& into) {
-                return !texts || forEachText(*texts, [&](std::uint16_t p, std::string_view t) {
-                    into.emplace(p, t);
-                });
-            };
-            if (!read(s, was) || !read(f, is)) {
-                found.emplace(rowIdOf(block, 0), field, Kind::Damaged);
-                return;
-            }
-            auto differs = [&](std::uint16_t p) {
-                if (!wholeRecords.contains(rowIdOf(block, p)))
-                    found.emplace(rowIdOf(block, p), field, Kind::Field);
-            };
-            for (const auto& [p, t] : was)
-                if (auto other = is.find(p); other == is.end() || other->second != t)
-                    differs(p);
-            for (const auto& [p, t] : is)
-                if (!was.contains(p))
-                    differs(p);
-        });
+        compareTable(db, schema, fresh, "wk_search_texts", "key", "texts",
+                     [&](std::int64_t key, auto s, auto f) {
+                         const std::int64_t block = blockOf((key >> 8) << storage::kChunkShift);
+                         const int field = static_cast<int>(key & 0xFF);
+                         std::map<std::uint16_t, std::string_view> was, is;
+                         auto read = [](std::optional<std::string_view> texts, auto& into) {
+                             return !texts ||
+                                    forEachText(*texts, [&](std::uint16_t p, std::string_view t) {
+                                        into.emplace(p, t);
+                                    });
+                         };
+                         if (!read(s, was) || !read(f, is)) {
+                             found.emplace(rowIdOf(block, 0), field, Kind::Damaged);
+                             return;
+                         }
+                         auto differs = [&](std::uint16_t p) {
+                             if (!wholeRecords.contains(rowIdOf(block, p)))
+                                 found.emplace(rowIdOf(block, p), field, Kind::Field);
+                         };
+                         for (const auto& [p, t] : was)
+                             if (auto other = is.find(p); other == is.end() || other->second != t)
+                                 differs(p);
+                         for (const auto& [p, t] : is)
+                             if (!was.contains(p))
+                                 differs(p);
+                     });
     }
     for (const auto& [rowId, field, kind] : found)
         report({kind, rowId, field});

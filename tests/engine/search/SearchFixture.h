@@ -136,18 +136,7 @@ protected:
     /// Every field of every record the statement gives, with the index used or not.
     Rows run(const std::string& statement, bool indexed) {
         db().setSearchIndexEnabled(indexed);
-        Query q;
-        q.setSessionName("Test");
-        q.setDatabaseName(kAlias);
-        q.addSql(statement);
-        q.open();
-        Rows out;
-        for (long long r = 0; r < q.recordCount(); ++r) {
-            std::vector<std::string> row;
-            for (int f = 0; f < static_cast<int>(q.fieldNames().size()); ++f)
-                row.push_back(q.valueAt(r, f));
-            out.push_back(row);
-        }
+        Rows out = queryRows(statement);
         db().setSearchIndexEnabled(true);
         return out;
     }

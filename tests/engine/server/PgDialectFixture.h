@@ -52,23 +52,6 @@ protected:
         serverFields_[name] = fields;
     }
 
-    /// Every field of every record the local engine gives for `statement`, in its order.
-    Rows runLocally(const std::string& statement) {
-        Query q;
-        q.setSessionName("Test");
-        q.setDatabaseName(kAlias);
-        q.addSql(statement);
-        q.open();
-        Rows out;
-        for (long long r = 0; r < q.recordCount(); ++r) {
-            std::vector<std::string> row;
-            for (int f = 0; f < static_cast<int>(q.fieldNames().size()); ++f)
-                row.push_back(q.valueAt(r, f));
-            out.push_back(row);
-        }
-        return out;
-    }
-
     std::string translate(const std::string& statement) {
         return translateForPostgres(statement, [&](const std::string& table) {
             for (const auto& [name, fields] : serverFields_)
@@ -94,7 +77,7 @@ protected:
 
     /// Compares the two answers; in order when `ordered`, otherwise as sorted lists.
     void expectSameRows(const std::string& statement, bool ordered) {
-        Rows local = runLocally(statement);
+        Rows local = queryRows(statement);
         Rows server;
         try {
             server = runOnServer(statement);

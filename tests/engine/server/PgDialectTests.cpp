@@ -119,7 +119,7 @@ TEST_F(PgDialectRowsTest, RefusesWhatTheLocalEngineRefusesAndTextsWithNul) {
     for (const char* bad : {"", "UPDATE Tagalog SET Nr = 1", "SELECT * FROM Tagalog; SELECT 1",
                             "SELECT * FROM Tagalog WHERE Tagalo like \"%a", "SELECT (1",
                             "SELECT 1)", "SELECT * FROM Tagalog WHERE Tagalo like 50%"}) {
-        const EngineError local = engineErrorOf([&] { runLocally(bad); });
+        const EngineError local = engineErrorOf([&] { queryRows(bad); });
         const EngineError server = engineErrorOf([&] { translate(bad); });
         EXPECT_EQ(server.code(), ErrorCode::InvalidSql) << bad;
         EXPECT_STREQ(server.what(), local.what()) << bad;
