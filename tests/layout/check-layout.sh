@@ -15,9 +15,9 @@ breach() {
 # rule that fits a file holds. "engine/." stands for the engine's root files only.
 rules=(
     "engine/config/:engine/config/ engine/."
-    "engine/storage/:engine/storage/ engine/search/ engine/config/ engine/."
+    "engine/storage/:engine/storage/ engine/search/ engine/server/ engine/config/ engine/."
     "engine/search/:engine/search/ engine/storage/ engine/config/ engine/."
-    "engine/sql/:engine/sql/ engine/search/ engine/storage/ engine/config/ engine/."
+    "engine/sql/:engine/sql/ engine/search/ engine/storage/ engine/server/ engine/config/ engine/."
     "engine/server/:engine/server/ engine/config/ engine/."
     "engine/tagalog/:engine/tagalog/ engine/sql/ engine/search/ engine/storage/ engine/config/ engine/."
     "engine/:engine/."

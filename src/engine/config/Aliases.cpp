@@ -1,6 +1,7 @@
 #include "engine/config/Aliases.h"
 
 #include "engine/EngineError.h"
+#include "engine/config/ConfigTree.h"
 #include "engine/config/EnginePaths.h"
 
 namespace wk::engine::aliases {
@@ -17,11 +18,19 @@ void validate(const std::string& alias) {
 
 } // namespace
 
+bool isServerAddress(std::string_view target) {
+    auto startsWith = [&](std::string_view prefix) {
+        return target.size() >= prefix.size() &&
+               equalsIgnoreCase(target.substr(0, prefix.size()), prefix);
+    };
+    return startsWith("postgresql://") || startsWith("postgres://");
+}
+
 void set(ConfigTree& tree, const std::string& alias, const std::string& folder) {
     validate(alias);
     if (folder.empty())
         throw EngineError(ErrorCode::InvalidArgument, "Alias '" + alias + "' needs a folder");
-    tree.set(infoPath(alias), "TYPE", "STANDARD");
+    tree.set(infoPath(alias), "TYPE", isServerAddress(folder) ? "POSTGRESQL" : "STANDARD");
     tree.set(infoPath(alias), "PATH", folder);
     tree.set(infoPath(alias), "DEFAULT DRIVER", "PARADOX");
 }
@@ -38,13 +47,23 @@ bool exists(const ConfigTree& tree, const std::string& alias) {
            tree.findNode(infoPath(alias)) != nullptr;
 }
 
-std::filesystem::path folder(const ConfigTree& tree, const std::string& alias) {
+Target target(const ConfigTree& tree, const std::string& alias) {
     if (!exists(tree, alias))
         throw EngineError(ErrorCode::NotFound, "Alias '" + alias + "' not found");
     const std::string path = tree.get(infoPath(alias), "PATH").value_or("");
     if (path.empty())
         throw EngineError(ErrorCode::NotFound, "Alias '" + alias + "' names no folder");
-    return paths::toNative(path);
+    if (isServerAddress(path))
+        return Target{{}, path};
+    return Target{paths::toNative(path), {}};
+}
+
+std::filesystem::path folder(const ConfigTree& tree, const std::string& alias) {
+    Target t = target(tree, alias);
+    if (!t.server.empty())
+        throw EngineError(ErrorCode::InvalidArgument,
+                          "Alias '" + alias + "' names a database on a server, not a folder");
+    return t.folder;
 }
 
 } // namespace wk::engine::aliases

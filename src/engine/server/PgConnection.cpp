@@ -5,6 +5,7 @@
 #include <libpq-fe.h>
 
 #include <charconv>
+#include <optional>
 #include <utility>
 
 namespace wk::engine {
@@ -198,19 +199,69 @@ PgResult PgConnection::exec(const std::string& sql, const PgParams& params) {
     default:
         break;
     }
-    if (PQstatus(conn) != CONNECTION_OK)
+    throw refusal(result.handle());
+}
+
+PgError PgConnection::refusal(const pg_result* r) const {
+    if (PQstatus(conn_) != CONNECTION_OK)
         failConnection("Lost the connection to");
-    const PGresult* r = result.handle();
     const std::string state = orEmpty(PQresultErrorField(r, PG_DIAG_SQLSTATE));
     std::string message = orEmpty(PQresultErrorField(r, PG_DIAG_MESSAGE_PRIMARY));
     if (message.empty())
-        message = pgconninfo::oneLine(r ? PQresultErrorMessage(r) : PQerrorMessage(conn));
+        message = pgconninfo::oneLine(r ? PQresultErrorMessage(r) : PQerrorMessage(conn_));
     if (const char* detail = PQresultErrorField(r, PG_DIAG_MESSAGE_DETAIL))
         message += " (" + pgconninfo::oneLine(detail) + ")";
     if (!state.empty())
         message += " (SQLSTATE " + state + ")";
-    throw PgError(errorCodeForSqlState(state),
-                  "The server refused a statement on " + serverName_ + ": " + message, state);
+    return PgError(errorCodeForSqlState(state),
+                   "The server refused a statement on " + serverName_ + ": " + message, state);
+}
+
+std::int64_t PgConnection::copyIn(const std::string& copySql,
+                                  const std::function<bool(std::string&)>& next) {
+    PGconn* conn = requireHandle();
+    PgResult start(PQexec(conn, copySql.c_str()));
+    const ExecStatusType status =
+        start.handle() ? PQresultStatus(start.handle()) : PGRES_FATAL_ERROR;
+    if (status != PGRES_COPY_IN) {
+        if (status == PGRES_COPY_OUT || status == PGRES_COPY_BOTH)
+            leaveCopy(conn, status);
+        if (status == PGRES_FATAL_ERROR || status == PGRES_NONFATAL_ERROR)
+            throw refusal(start.handle());
+        throw PgError(ErrorCode::InvalidSql, "Not a COPY from the client: " + copySql, "");
+    }
+    auto send = [&](const std::string& data) {
+        if (!data.empty() && PQputCopyData(conn, data.data(), static_cast<int>(data.size())) != 1)
+            failConnection("Lost the connection to");
+    };
+    std::string chunk;
+    try {
+        for (bool more = true; more;) {
+            chunk.clear();
+            more = next(chunk);
+            send(chunk);
+        }
+    } catch (...) {
+        PQputCopyEnd(conn, "the rows could not be read");
+        while (PGresult* r = PQgetResult(conn))
+            PQclear(r);
+        throw;
+    }
+    if (PQputCopyEnd(conn, nullptr) != 1)
+        failConnection("Lost the connection to");
+    std::int64_t copied = 0;
+    std::optional<PgError> failure;
+    while (PGresult* r = PQgetResult(conn)) {
+        PgResult result(r);
+        if (PQresultStatus(r) == PGRES_COMMAND_OK) {
+            copied = result.affectedRows();
+        } else if (!failure) {
+            failure.emplace(refusal(r));
+        }
+    }
+    if (failure)
+        throw *failure;
+    return copied;
 }
 
 void PgConnection::reset() {
@@ -273,6 +324,9 @@ PgTransaction::PgTransaction(PgConnection& connection, Isolation isolation)
         break;
     case Isolation::Serializable:
         connection.exec("BEGIN ISOLATION LEVEL SERIALIZABLE");
+        break;
+    case Isolation::ReadOnlySnapshot:
+        connection.exec("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY");
         break;
     }
     session_ = connection.session_;

@@ -3,6 +3,7 @@
 #include "engine/server/PgError.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -81,6 +82,11 @@ public:
     /// reset() makes it usable again.
     PgResult exec(const std::string& sql, const PgParams& params = {});
 
+    /// Runs `copySql`, a `COPY ... FROM STDIN`, sending what `next` gives until it returns false
+    /// (it appends to the text it is given, in COPY's text format). Returns the number of rows
+    /// copied. Raises as exec; a failure in `next` ends the COPY on the server before it passes.
+    std::int64_t copyIn(const std::string& copySql, const std::function<bool(std::string&)>& next);
+
     /// Connects again with the same connection string, as after the server went away. Any open
     /// transaction is gone. Raises ServerUnavailable (naming the server) when that fails.
     void reset();
@@ -109,6 +115,8 @@ private:
 
     pg_conn* requireHandle() const;
     [[noreturn]] void failConnection(const std::string& what) const;
+    /// The error of a statement the server refused (or of the connection, when it is lost).
+    PgError refusal(const pg_result* result) const;
 
     pg_conn* conn_ = nullptr;
     std::string serverName_;
@@ -119,7 +127,9 @@ private:
 /// without a commit (including when an exception leaves the scope).
 class PgTransaction {
 public:
-    enum class Isolation { ReadCommitted, RepeatableRead, Serializable };
+    /// ReadOnlySnapshot: one snapshot for every statement, and the server refuses any change
+    /// (even one hidden in a function a SELECT calls).
+    enum class Isolation { ReadCommitted, RepeatableRead, Serializable, ReadOnlySnapshot };
 
     /// Begins a transaction. Raises State when one is already open on `connection` (a nested
     /// BEGIN would commit the outer one early), and the errors of exec.

@@ -84,14 +84,14 @@ void Dataset::noteTable(Database& db, const TableHandle& table) {
     for (const auto& [schema, generation] : generations_)
         if (schema == table.schema)
             return;
-    generations_.emplace_back(table.schema, tablefile::generation(db.connection(), table.schema));
+    generations_.emplace_back(table.schema, db.generation(table.schema));
 }
 
 bool Dataset::checkReplaced() const {
     if (!active())
         return false;
     for (const auto& [schema, generation] : generations_)
-        if (tablefile::generation(database_->connection(), schema) != generation)
+        if (database_->generation(schema) != generation)
             return true;
     return false;
 }

@@ -96,44 +96,12 @@ TranslatedSelect Translator::run() {
 void Translator::analyseSingleTable(TranslatedSelect& result) const {
     if (!firstTable_)
         return;
-    // Select list: `*`, `alias.*` or plain field names separated by commas.
-    size_t i = nextSignificant(nextSignificant(0) + 1);
-    if (i < t_.size() && is(t_[i], "ALL"))
-        i = nextSignificant(i + 1);
-    const size_t listStart = i;
-    size_t from = listStart;
-    bool expectName = true;
-    for (; from < t_.size() && !is(t_[from], "FROM"); from = nextSignificant(from + 1)) {
-        const Token& tok = t_[from];
-        const bool name = tok.kind == Kind::Word || tok.kind == Kind::Identifier ||
-                          (tok.kind == Kind::Punct && tok.text == "*");
-        if (expectName && name && !is(tok, "DISTINCT")) {
-            expectName = false;
-        } else if (!expectName && tok.kind == Kind::Punct && (tok.text == "," || tok.text == ".")) {
-            expectName = true;
-        } else {
-            return;
-        }
-    }
-    if (from == t_.size() || expectName)
+    const std::optional<SingleTableShape> shape = singleTableShape(t_, firstTableEnd_);
+    if (!shape)
         return;
-    // After the one table: WHERE and ORDER BY only, nothing that groups, joins or limits.
-    std::optional<size_t> orderAt;
-    int depth = 0;
-    for (size_t j = firstTableEnd_; j < t_.size(); ++j) {
-        const Token& tok = t_[j];
-        if (tok.kind == Kind::Punct && tok.text == "(")
-            ++depth;
-        else if (tok.kind == Kind::Punct && tok.text == ")")
-            --depth;
-        if (depth > 0)
-            continue;
-        if (is(tok, "ORDER") && !orderAt)
-            orderAt = j;
-        else if ((isClauseWord(tok) && !is(tok, "WHERE") && !is(tok, "ORDER")) ||
-                 (tok.kind == Kind::Punct && tok.text == "," && !orderAt))
-            return;
-    }
+    const size_t listStart = shape->listStart;
+    const size_t from = shape->from;
+    const std::optional<size_t> orderAt = shape->orderAt;
     const std::string alias = quoteIdentifier(firstAlias_);
     const std::string tableRef = join(*firstTable_, firstTableEnd_);
     const size_t whereEnd = orderAt ? *orderAt : t_.size();

@@ -2,11 +2,8 @@
 
 #include "engine/EngineError.h"
 #include "engine/config/ConfigTree.h"
-#include "engine/search/UnicodeText.h"
+#include "engine/server/PgText.h"
 #include "engine/sql/SqlScan.h"
-
-#include <unicode/uchar.h>
-#include <unicode/utf8.h>
 
 #include <array>
 #include <cstdint>
@@ -16,29 +13,6 @@ namespace wk::engine {
 namespace {
 
 using namespace sqlscan;
-
-// A string literal whose backslashes are plain characters, whatever the server's
-// standard_conforming_strings says.
-std::string pgLiteral(const std::string& value) {
-    const bool escaped = value.find('\\') != std::string::npos;
-    std::string out = escaped ? "E'" : "'";
-    for (char c : value) {
-        if (c == '\'' || (escaped && c == '\\'))
-            out += c;
-        out += c;
-    }
-    return out + "'";
-}
-
-std::string pgIdentifier(const std::string& name) {
-    std::string out = "\"";
-    for (char c : name) {
-        if (c == '"')
-            out += c;
-        out += c;
-    }
-    return out + "\"";
-}
 
 std::string asciiUpper(std::string s) {
     for (char& c : s)
@@ -78,10 +52,18 @@ public:
     PgTranslator(std::vector<Token> tokens, const PgTableResolver& resolve)
         : t_(std::move(tokens)), resolve_(resolve) {}
 
-    std::string run();
+    PgSelect run();
 
 private:
     size_t next(size_t i) const { return nextSignificant(t_, i); }
+    std::string join(size_t from, size_t to) const {
+        std::string s;
+        for (size_t i = from; i < to && i < out_.size(); ++i)
+            s += out_[i];
+        return s;
+    }
+    void addRowIdStatements(const TableRef& ref, const std::vector<std::string>& fields,
+                            PgSelect& result) const;
     // The significant token before `i`, or none.
     std::optional<size_t> previous(size_t i) const {
         while (i > 0)
@@ -115,9 +97,10 @@ private:
     std::vector<std::string> aliases_;
 };
 
-std::string PgTranslator::run() {
+PgSelect PgTranslator::run() {
     std::vector<bool> inReference(t_.size(), false);
     std::vector<std::pair<TableRef, std::string>> refs;
+    std::vector<std::string> firstFields;
     scanSelect(t_, [&](const TableRef& ref) {
         PgTableRef table = resolve_(ref.name);
         for (const std::string& f : table.fields)
@@ -126,6 +109,8 @@ std::string PgTranslator::run() {
         if (!alias(ref.alias))
             aliases_.push_back(ref.alias);
         refs.emplace_back(ref, table.qualified);
+        if (ref.outermost)
+            firstFields = table.fields;
     });
     for (const Token& t : t_)
         out_.push_back(t.text);
@@ -144,10 +129,47 @@ std::string PgTranslator::run() {
     translateNames(inReference);
     sortNullsAsLocally();
     matchLikeLocally();
-    std::string sql;
-    for (const std::string& s : out_)
-        sql += s;
-    return sql;
+    PgSelect result;
+    result.sql = join(0, out_.size());
+    for (const auto& [ref, qualified] : refs)
+        if (ref.outermost)
+            addRowIdStatements(ref, firstFields, result);
+    return result;
+}
+
+// The statements that read a one-table result as row ids and fetch its rows by them, as the
+// local engine does. A `*` of the select list becomes the table's fields, without its row id.
+void PgTranslator::addRowIdStatements(const TableRef& ref, const std::vector<std::string>& fields,
+                                      PgSelect& result) const {
+    const std::optional<SingleTableShape> shape = singleTableShape(t_, ref.end);
+    if (!shape)
+        return;
+    const std::string alias = pgIdentifier(*this->alias(ref.alias));
+    std::string list;
+    size_t itemStart = shape->listStart;
+    for (size_t i = shape->listStart; i <= shape->from; ++i) {
+        if (i < shape->from && !isPunct(i, ","))
+            continue;
+        const std::optional<size_t> last = previous(i);
+        if (last && isPunct(*last, "*")) {
+            for (const std::string& f : fields)
+                list += (list.empty() ? "" : ", ") + alias + "." + pgIdentifier(f);
+        } else {
+            list += (list.empty() ? "" : ", ") + join(next(itemStart), *last + 1);
+        }
+        itemStart = i + 1;
+    }
+    const std::string rowId = alias + ".wk_rowid";
+    const std::string table = join(ref.at, ref.end);
+    const size_t whereEnd = shape->orderAt ? *shape->orderAt : t_.size();
+    std::string order = " ORDER BY ";
+    if (shape->orderAt)
+        order += join(next(next(*shape->orderAt + 1) + 1), t_.size()) + ", ";
+    result.singleTable = true;
+    result.rowIdSql = "SELECT " + (shape->orderAt ? list + ", " : "") + rowId + " FROM " + table +
+                      join(ref.end, whereEnd) + order + rowId;
+    result.fetchSql = "SELECT " + rowId + ", " + list + " FROM " + table + " WHERE " + rowId +
+                      " = ANY($1::bigint[])";
 }
 
 void PgTranslator::translateNames(const std::vector<bool>& inReference) {
@@ -287,100 +309,17 @@ void PgTranslator::matchLikeLocally() {
     }
 }
 
-// Appends code point `cp` as UTF-8.
-void appendUtf8(std::string& out, UChar32 cp) {
-    char buf[4];
-    int32_t n = 0;
-    U8_APPEND_UNSAFE(buf, n, cp);
-    out.append(buf, static_cast<size_t>(n));
-}
-
-bool isSurrogate(UChar32 cp) {
-    return cp >= 0xD800 && cp <= 0xDFFF;
-}
-
-// A bracket expression of the server's regular expressions for the code points that `in` takes.
-template <typename Pred> std::string regexClass(Pred in) {
-    auto escaped = [](UChar32 cp) {
-        static const char* hex = "0123456789ABCDEF";
-        std::string s = "\\U";
-        for (int shift = 28; shift >= 0; shift -= 4)
-            s += hex[(cp >> shift) & 0xF];
-        return s;
-    };
-    std::string out = "[";
-    for (UChar32 cp = 1; cp <= 0x10FFFF; ++cp) {
-        if (isSurrogate(cp) || !in(cp))
-            continue;
-        UChar32 last = cp;
-        while (last < 0x10FFFF && !isSurrogate(last + 1) && in(last + 1))
-            ++last;
-        out += escaped(cp);
-        if (last > cp)
-            out += "-" + escaped(last);
-        cp = last;
-    }
-    return out + "]";
-}
-
-std::string function(const std::string& name, const std::string& body) {
-    return "CREATE OR REPLACE FUNCTION " + name +
-           "(text) RETURNS text LANGUAGE sql IMMUTABLE STRICT PARALLEL SAFE AS $wk$ SELECT " +
-           body + " $wk$";
-}
-
 } // namespace
 
-std::string translateForPostgres(const std::string& statement, const PgTableResolver& resolve) {
+PgSelect translateSelectForPostgres(const std::string& statement, const PgTableResolver& resolve) {
     if (statement.find('\0') != std::string::npos)
         throw sqlError("it holds a NUL character, which no text on a PostgreSQL server can");
     PgTranslator tr(tokenize(statement), resolve);
     return tr.run();
 }
 
-std::vector<std::string> postgresFunctionsSql() {
-    std::string upperFrom;
-    std::string upperTo;
-    std::string lowerFrom;
-    std::string lowerTo;
-    for (UChar32 cp = 1; cp <= 0x10FFFF; ++cp) {
-        if (isSurrogate(cp))
-            continue;
-        std::string c;
-        appendUtf8(c, cp);
-        const std::string upper = toUpperUtf8(c);
-        if (upper != c) {
-            upperFrom += c;
-            upperTo += upper;
-        }
-        // U+0130 lowers to two characters; the replace before the translate does it.
-        const UChar32 lower = u_tolower(cp);
-        if (lower != cp && cp != 0x130) {
-            lowerFrom += c;
-            appendUtf8(lowerTo, lower);
-        }
-    }
-    // A capital sigma is final (ς) after a cased letter, case-ignorable ones between, unless a
-    // cased letter follows the same way. A character both cased and case-ignorable counts as the
-    // latter.
-    const std::string ignorable =
-        regexClass([](UChar32 cp) { return u_hasBinaryProperty(cp, UCHAR_CASE_IGNORABLE); });
-    const std::string cased = regexClass([](UChar32 cp) {
-        return u_hasBinaryProperty(cp, UCHAR_CASED) &&
-               !u_hasBinaryProperty(cp, UCHAR_CASE_IGNORABLE);
-    });
-    const std::string finalSigma =
-        "(?<=" + cased + ignorable + "*)\u03A3(?!" + ignorable + "*" + cased + ")";
-    const std::string dotted = "replace($1, '\u0130', 'i\u0307')";
-    const std::string sigma = "CASE WHEN strpos($1, '\u03A3') > 0 THEN regexp_replace(" + dotted +
-                              ", " + pgLiteral(finalSigma) + ", '\u03C2', 'g') ELSE " + dotted +
-                              " END";
-    return {function("wk_upper",
-                     "translate($1, " + pgLiteral(upperFrom) + ", " + pgLiteral(upperTo) + ")"),
-            function("wk_lower", "translate(" + sigma + ", " + pgLiteral(lowerFrom) + ", " +
-                                     pgLiteral(lowerTo) + ")"),
-            function("wk_ascii_upper",
-                     "translate($1, 'abcdefghijklmnopqrstuvwxyz', 'ABCDEFGHIJKLMNOPQRSTUVWXYZ')")};
+std::string translateForPostgres(const std::string& statement, const PgTableResolver& resolve) {
+    return translateSelectForPostgres(statement, resolve).sql;
 }
 
 } // namespace wk::engine

@@ -27,7 +27,7 @@ using PgTableResolver = std::function<PgTableRef(const std::string& tableName)>;
 /// - a field name, plain or in brackets and in any letter case, becomes the field's name as the
 ///   table has it, quoted; a table's alias becomes quoted as first written, and a table without
 ///   one gets its base name as alias, as locally;
-/// - `Upper(x)` and `Lower(x)` become `wk_upper(x)` and `wk_lower(x)` (postgresFunctionsSql);
+/// - `Upper(x)` and `Lower(x)` become `wk_upper(x)` and `wk_lower(x)` (ServerFunctions.h);
 /// - `x like p` matches as the local like does: ASCII letters of either case alike, `_` one
 ///   character, no escape character unless ESCAPE names one. `Upper(field) like 'text'` becomes
 ///   `wk_upper(field) LIKE 'TEXT' ESCAPE ''`, which a trigram index on wk_upper(field) can serve;
@@ -37,11 +37,22 @@ using PgTableResolver = std::function<PgTableRef(const std::string& tableName)>;
 /// `text COLLATE "C"` for the same order.
 std::string translateForPostgres(const std::string& statement, const PgTableResolver& resolve);
 
-/// The statements, one each, that create or replace the server's functions the
-/// translated statements call: wk_upper, the engine's Upper (the simple one-to-one upper-case
-/// mapping of every character); wk_lower, the engine's Lower (the full lower-case mapping
-/// without locale, with the final form of sigma); wk_ascii_upper, ASCII letters in capitals.
-/// Each is IMMUTABLE and PARALLEL SAFE and independent of the database's locale.
-std::vector<std::string> postgresFunctionsSql();
+/// A statement translated by translateSelectForPostgres.
+struct PgSelect {
+    std::string sql; ///< the whole statement, as translateForPostgres gives it
+
+    /// Set when the statement reads one table with a plain select list and nothing but WHERE
+    /// and ORDER BY after it (as TranslatedSelect::singleTable). Its records are then read as
+    /// row ids (`rowIdSql`, whose last column is the row id, wk_rowid), in the statement's order
+    /// and then the table's, and fetched by them (`fetchSql`, whose $1 is an array of row ids
+    /// and whose first column is the row id, followed by the select list's columns). A `*` of
+    /// the select list stands for the table's fields there.
+    bool singleTable = false;
+    std::string rowIdSql;
+    std::string fetchSql;
+};
+
+/// translateForPostgres, with the statements that read a one-table result by row ids.
+PgSelect translateSelectForPostgres(const std::string& statement, const PgTableResolver& resolve);
 
 } // namespace wk::engine

@@ -27,6 +27,10 @@ std::string Query::sqlText() const {
 }
 
 void Query::openRows(Database& db) {
+    if (db.onServer()) {
+        openServerRows(db);
+        return;
+    }
     std::vector<const TableHandle*> tables;
     const TranslatedSelect sel = translateSelect(sqlText(), [&](const std::string& table) {
         const TableHandle& handle = db.table(table);

@@ -30,6 +30,10 @@ protected:
     void openRows(Database& db) override;
 
 private:
+    /// openRows on an alias whose tables are on a server (ServerQuery.cpp): the statement runs
+    /// there, translated, in a read-only transaction.
+    void openServerRows(Database& db);
+
     std::vector<std::string> sql_;
 };
 

@@ -3,6 +3,7 @@
 #include "engine/storage/Sqlite.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -20,12 +21,20 @@ public:
     virtual const std::vector<std::string>& row(long long index) = 0;
 };
 
+/// Reads the rows of `ids`, one text per field, a row for each id in the same order; a row no
+/// longer stored comes back with every field blank.
+using RowFetcher =
+    std::function<std::vector<std::vector<std::string>>(const std::vector<std::int64_t>& ids)>;
+
 /// Rows kept as row ids of one table; each row is fetched when it is first asked for, and only a
 /// bounded number of fetched rows is kept. A million-row result costs eight megabytes.
 class RowIdRows : public RowSource {
 public:
     /// `fetch` selects the fields of one row with the row id as parameter ?1.
     RowIdRows(std::vector<std::int64_t> ids, std::unique_ptr<SqliteStatement> fetch);
+    /// `fetch` reads up to `batch` rows at a time: the row asked for and those after it, as a
+    /// grid shows them (for a server, where each read is a round trip).
+    RowIdRows(std::vector<std::int64_t> ids, RowFetcher fetch, size_t batch);
 
     long long size() const override { return static_cast<long long>(ids_.size()); }
     const std::vector<std::string>& row(long long index) override;
@@ -38,7 +47,8 @@ public:
 
 private:
     std::vector<std::int64_t> ids_;
-    std::unique_ptr<SqliteStatement> fetch_;
+    RowFetcher fetch_;
+    size_t batch_ = 1;
     std::unordered_map<long long, std::vector<std::string>> cache_;
 };
 

@@ -205,4 +205,46 @@ void scanSelect(std::vector<Token>& t, const std::function<void(const TableRef&)
         throw sqlError("an opening parenthesis is not closed");
 }
 
+std::optional<SingleTableShape> singleTableShape(const std::vector<Token>& t, size_t tableEnd) {
+    // Select list: `*`, `alias.*` or plain field names separated by commas.
+    size_t i = nextSignificant(t, nextSignificant(t, 0) + 1);
+    if (i < t.size() && is(t[i], "ALL"))
+        i = nextSignificant(t, i + 1);
+    const size_t listStart = i;
+    size_t from = listStart;
+    bool expectName = true;
+    for (; from < t.size() && !is(t[from], "FROM"); from = nextSignificant(t, from + 1)) {
+        const Token& tok = t[from];
+        const bool name = tok.kind == Kind::Word || tok.kind == Kind::Identifier ||
+                          (tok.kind == Kind::Punct && tok.text == "*");
+        if (expectName && name && !is(tok, "DISTINCT")) {
+            expectName = false;
+        } else if (!expectName && tok.kind == Kind::Punct && (tok.text == "," || tok.text == ".")) {
+            expectName = true;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (from == t.size() || expectName)
+        return std::nullopt;
+    // After the one table: WHERE and ORDER BY only, nothing that groups, joins or limits.
+    std::optional<size_t> orderAt;
+    int depth = 0;
+    for (size_t j = tableEnd; j < t.size(); ++j) {
+        const Token& tok = t[j];
+        if (tok.kind == Kind::Punct && tok.text == "(")
+            ++depth;
+        else if (tok.kind == Kind::Punct && tok.text == ")")
+            --depth;
+        if (depth > 0)
+            continue;
+        if (is(tok, "ORDER") && !orderAt)
+            orderAt = j;
+        else if ((isClauseWord(tok) && !is(tok, "WHERE") && !is(tok, "ORDER")) ||
+                 (tok.kind == Kind::Punct && tok.text == "," && !orderAt))
+            return std::nullopt;
+    }
+    return SingleTableShape{listStart, from, orderAt};
+}
+
 } // namespace wk::engine::sqlscan

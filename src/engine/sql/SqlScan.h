@@ -47,4 +47,16 @@ void scanSelect(std::vector<Token>& tokens, const std::function<void(const Table
 /// The index of the first token at or after `i` that is not a Space.
 size_t nextSignificant(const std::vector<Token>& tokens, size_t i);
 
+/// Where the parts of a statement that reads one table with a plain select list stand.
+struct SingleTableShape {
+    size_t listStart = 0;          ///< the select list's first token
+    size_t from = 0;               ///< the outermost FROM, which ends the select list
+    std::optional<size_t> orderAt; ///< the outermost ORDER BY, if any
+};
+
+/// The shape of a statement whose select list is `*`, `alias.*` or plain field names, that reads
+/// the one table whose reference ends at token `tableEnd`, and has nothing after it but WHERE and
+/// ORDER BY (nothing that groups, joins or limits); nothing for any other statement.
+std::optional<SingleTableShape> singleTableShape(const std::vector<Token>& t, size_t tableEnd);
+
 } // namespace wk::engine::sqlscan

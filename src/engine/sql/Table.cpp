@@ -2,17 +2,9 @@
 
 #include "engine/EngineError.h"
 #include "engine/config/ConfigTree.h"
-#include "engine/search/SearchIndex.h"
+#include "engine/sql/RecordStore.h"
 #include "engine/sql/RowSource.h"
 #include "engine/storage/Database.h"
-#include "engine/storage/Sqlite.h"
-
-#include <fcntl.h>
-#include <sqlite3.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 
 namespace wk::engine {
 namespace {
@@ -24,21 +16,6 @@ bool isBlank(char c) {
 constexpr const char* kChangedByAnother =
     "The record was changed by another program. Your text is kept; the record has been read "
     "again.";
-
-// The condition that a record's fields hold the values bound from parameter `first` on. A blank
-// field reads as "" whether it is stored as NULL (as the engine stores it) or as an empty text.
-std::string holdsValues(const std::vector<std::string>& fields, int first) {
-    std::string condition;
-    for (size_t i = 0; i < fields.size(); ++i)
-        condition += " AND coalesce(" + quoteIdentifier(fields[i]) + ", '') = coalesce(?" +
-                     std::to_string(first + static_cast<int>(i)) + ", '')";
-    return condition;
-}
-
-void bindValues(SqliteStatement& st, const std::vector<std::string>& values, int first) {
-    for (size_t i = 0; i < values.size(); ++i)
-        st.bindTextOrNull(first + static_cast<int>(i), values[i]);
-}
 
 } // namespace
 
@@ -111,12 +88,14 @@ void Table::reload() {
     open();
 }
 
+Table::Table() = default;
+Table::~Table() = default;
+
 void Table::openRows(Database& db) {
     if (tableName_.empty())
         throw EngineError(ErrorCode::NotFound, name() + ": no table name is set");
     const TableHandle& t = db.table(tableName_);
     noteTable(db, t);
-    std::string select = "SELECT rowid FROM " + t.qualified;
     std::optional<TableFilter> f;
     if (filtered_ && !filter_.empty()) {
         f = parseFilter(filter_);
@@ -125,44 +104,18 @@ void Table::openRows(Database& db) {
             known = known || equalsIgnoreCase(field, f->field);
         if (!known)
             fieldNotFound(f->field);
-        select += " WHERE " + quoteIdentifier(f->field) + (f->value.empty() ? " IS NULL" : " = ?1");
     }
-    SqliteStatement ids(db.connection(), select + " ORDER BY rowid",
-                        name() + ": reading table '" + tableName_ + "'");
-    if (f && !f->value.empty())
-        ids.bindTextOrNull(1, f->value);
-    std::vector<std::int64_t> rowIds;
-    while (ids.step())
-        rowIds.push_back(ids.columnInt(0));
-    std::string cols;
-    for (size_t i = 0; i < t.fields.size(); ++i)
-        cols += (i ? ", " : "") + quoteIdentifier(t.fields[i]);
-    auto fetch = std::make_unique<SqliteStatement>(
-        db.connection(), "SELECT " + cols + " FROM " + t.qualified + " WHERE rowid = ?1",
-        name() + ": reading table '" + tableName_ + "'");
-    qualified_ = t.qualified;
-    schema_ = t.schema;
-    file_ = t.file;
-    setRows(std::make_unique<RowIdRows>(std::move(rowIds), std::move(fetch)), t.fields);
+    std::unique_ptr<RecordStore> store =
+        openRecords(db, t, name() + ": reading table '" + tableName_ + "'");
+    std::unique_ptr<RowIdRows> rows = store->rows(store->rowIds(f));
+    store_ = std::move(store);
+    setRows(std::move(rows), t.fields);
 }
 
 std::string Table::readOnlyReason() const {
-    if (!active())
+    if (!active() || !store_)
         return "the table is closed";
-    auto notWritable = [](const char* what, const std::filesystem::path& path, int error) {
-        return std::string(what) + " '" + path.string() +
-               "' cannot be written: " + std::strerror(error);
-    };
-    // As the process acts now (its effective identity), which access(2) would not tell.
-    if (::faccessat(AT_FDCWD, file_.c_str(), W_OK, AT_EACCESS) != 0)
-        return notWritable("the file", file_, errno);
-    // A change is written through a journal that SQLite creates beside the file.
-    const std::filesystem::path folder = file_.parent_path();
-    if (::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) != 0)
-        return notWritable("the folder", folder, errno);
-    if (sqlite3_db_readonly(database().connection().handle(), schema_.c_str()) == 1)
-        return "the file '" + file_.string() + "' is open for reading only";
-    return {};
+    return store_->readOnlyReason();
 }
 
 void Table::requireOpen(const char* action) const {
@@ -227,57 +180,22 @@ void Table::post() {
     if (state() != DatasetState::Edit && state() != DatasetState::Insert)
         return;
     auto* rowIds = static_cast<RowIdRows*>(rows());
-    const std::vector<std::string>& fields = fieldNames();
-    bool refused = false;
-    bool replaced = false;
+    ChangeOutcome outcome = ChangeOutcome::Done;
     try {
         if (state() == DatasetState::Insert) {
-            search::RecordChange change(database().connection(), schema_, std::nullopt);
-            std::string cols, params;
-            for (size_t i = 0; i < fields.size(); ++i) {
-                cols += (i ? ", " : "") + quoteIdentifier(fields[i]);
-                params += (i ? ", ?" : "?") + std::to_string(i + 1);
-            }
-            SqliteStatement ins(database().connection(),
-                                "INSERT INTO " + qualified_ + " (" + cols + ") VALUES (" + params +
-                                    ")",
-                                "Adding a record");
-            bindValues(ins, *buffer_, 1);
-            ins.run();
-            const std::int64_t rowId = sqlite3_last_insert_rowid(database().connection().handle());
-            change.commit(rowId);
-            rowIds->append(rowId);
+            rowIds->append(store_->insert(*buffer_));
         } else if (modified_) {
-            const std::int64_t rowId = rowIds->rowId(recNo());
-            search::RecordChange change(database().connection(), schema_, rowId);
-            // A row id names a record only within one import of the table.
-            refused = replaced = checkReplaced();
-            if (!refused) {
-                std::string sets;
-                for (size_t i = 0; i < fields.size(); ++i)
-                    sets += (i ? ", " : "") + quoteIdentifier(fields[i]) + " = ?" +
-                            std::to_string(i + 1);
-                const int idParam = static_cast<int>(fields.size() + 1);
-                SqliteStatement upd(database().connection(),
-                                    "UPDATE " + qualified_ + " SET " + sets + " WHERE rowid = ?" +
-                                        std::to_string(idParam) + holdsValues(fields, idParam + 1),
-                                    "Changing a record");
-                bindValues(upd, *buffer_, 1);
-                upd.bind(idParam, rowId);
-                bindValues(upd, original_, idParam + 1);
-                upd.run();
-                refused = sqlite3_changes(database().connection().handle()) != 1;
-                if (!refused) {
-                    change.commit(rowId);
-                    rowIds->forget(recNo());
-                }
-            }
+            const long long at = recNo();
+            outcome = store_->update(rowIds->rowId(at), *buffer_, original_,
+                                     [this] { return checkReplaced(); });
+            if (outcome == ChangeOutcome::Done)
+                rowIds->forget(at);
         }
     } catch (const EngineError& e) {
         throw changeError(e);
     }
-    if (refused)
-        refuseChange(original_, *buffer_, replaced);
+    if (outcome != ChangeOutcome::Done)
+        refuseChange(original_, *buffer_, outcome == ChangeOutcome::Replaced);
     buffer_.reset();
     modified_ = false;
     setState(DatasetState::Browse);
@@ -305,11 +223,7 @@ void Table::refuseChange(const std::vector<std::string>& asRead,
         auto* rowIds = static_cast<RowIdRows*>(rows());
         bool gone = false;
         try {
-            SqliteStatement st(database().connection(),
-                               "SELECT 1 FROM " + qualified_ + " WHERE rowid = ?1",
-                               "Reading a record");
-            st.bind(1, rowIds->rowId(at));
-            gone = !st.step();
+            gone = !store_->exists(rowIds->rowId(at));
         } catch (const EngineError&) {
             // Read as it is when it is shown.
         }
@@ -332,15 +246,10 @@ long long Table::indexOfRecord(const std::vector<std::string>& values) const {
     if (values.size() != fieldNames().size())
         return -1;
     try {
-        SqliteStatement find(database().connection(),
-                             "SELECT rowid FROM " + qualified_ + " WHERE 1" +
-                                 holdsValues(fieldNames(), 1) + " ORDER BY rowid",
-                             "Reading a record");
-        bindValues(find, values, 1);
         const auto* rowIds = static_cast<const RowIdRows*>(rows());
-        while (find.step())
+        for (std::int64_t id : store_->find(values))
             for (long long i = 0; i < rowIds->size(); ++i)
-                if (rowIds->rowId(i) == find.columnInt(0))
+                if (rowIds->rowId(i) == id)
                     return i;
     } catch (const EngineError&) {
     }
@@ -370,31 +279,17 @@ void Table::deleteRecord() {
         throw EngineError(ErrorCode::State, name() + ": there is no record to delete");
     auto* rowIds = static_cast<RowIdRows*>(rows());
     std::vector<std::string> asRead;
-    bool refused = false;
-    bool replaced = false;
+    ChangeOutcome outcome = ChangeOutcome::Done;
     try {
         for (size_t i = 0; i < fieldNames().size(); ++i)
             asRead.push_back(valueAt(recNo(), static_cast<int>(i)));
-        const std::int64_t rowId = rowIds->rowId(recNo());
-        search::RecordChange change(database().connection(), schema_, rowId);
-        refused = replaced = checkReplaced();
-        if (!refused) {
-            SqliteStatement del(database().connection(),
-                                "DELETE FROM " + qualified_ + " WHERE rowid = ?1" +
-                                    holdsValues(fieldNames(), 2),
-                                "Deleting a record");
-            del.bind(1, rowId);
-            bindValues(del, asRead, 2);
-            del.run();
-            refused = sqlite3_changes(database().connection().handle()) != 1;
-            if (!refused)
-                change.commit(rowId);
-        }
+        outcome =
+            store_->remove(rowIds->rowId(recNo()), asRead, [this] { return checkReplaced(); });
     } catch (const EngineError& e) {
         throw changeError(e);
     }
-    if (refused)
-        refuseChange(asRead, std::nullopt, replaced);
+    if (outcome != ChangeOutcome::Done)
+        refuseChange(asRead, std::nullopt, outcome == ChangeOutcome::Replaced);
     rowIds->erase(recNo());
     setCurrent(recNo());
     notify(DatasetEvent::DataChanged);
@@ -409,9 +304,7 @@ void Table::closeRows() {
     original_.clear();
     modified_ = false;
     refused_.reset();
-    qualified_.clear();
-    schema_.clear();
-    file_.clear();
+    store_.reset();
 }
 
 } // namespace wk::engine

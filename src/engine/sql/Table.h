@@ -3,7 +3,7 @@
 #include "engine/EngineError.h"
 #include "engine/sql/Dataset.h"
 
-#include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -11,6 +11,7 @@
 
 namespace wk::engine {
 
+class RecordStore;
 struct TableHandle;
 
 /// An editable dataset over one table of the alias, optionally filtered by `Field='text'`.
@@ -30,7 +31,8 @@ struct TableHandle;
 /// window (takeRefusedChange), which may offer it again on the record as it is now.
 class Table : public Dataset {
 public:
-    Table() = default;
+    Table();
+    ~Table() override;
 
     /// A change that post refused because its record had changed since it was read.
     struct RefusedChange {
@@ -70,7 +72,7 @@ public:
     void post();
     /// Drops the pending change.
     void cancel();
-    /// Deletes the current record from the table file.
+    /// Deletes the current record from the table.
     void deleteRecord();
 
     /// Hands over the change that post refused last, once. It is kept until then, or until the
@@ -97,9 +99,7 @@ private:
     std::string tableName_;
     std::string filter_;
     bool filtered_ = false;
-    std::string qualified_;      // the SQLite name of the records while open
-    std::string schema_;         // the name under which the table's file is attached while open
-    std::filesystem::path file_; // the table's file while open
+    std::unique_ptr<RecordStore> store_; // the records while open
     std::optional<std::vector<std::string>> buffer_;
     std::vector<std::string> original_; // the record being edited as it was read
     bool modified_ = false;

@@ -2,6 +2,10 @@
 
 #include "engine/EngineError.h"
 #include "engine/search/UnicodeText.h"
+#include "engine/server/PgConnInfo.h"
+#include "engine/server/PgConnection.h"
+#include "engine/storage/PasswordHash.h"
+#include "engine/storage/ServerTables.h"
 #include "engine/storage/Session.h"
 #include "engine/storage/TableFile.h"
 
@@ -130,6 +134,22 @@ Database::Database(std::string alias, std::filesystem::path folder, const Sessio
     if (!std::filesystem::is_directory(folder_, ec))
         throw EngineError(ErrorCode::NotFound, "Folder '" + folder_.string() + "' of alias '" +
                                                    alias_ + "' does not exist");
+    makeConnection();
+}
+
+Database::Database(std::string alias, std::string address, const Session& session, OnServer)
+    : alias_(std::move(alias)), address_(std::move(address)), session_(session) {
+    pgconninfo::check(address_);
+    makeConnection();
+}
+
+std::unique_ptr<Database> Database::onServer(std::string alias, std::string address,
+                                             const Session& session) {
+    return std::unique_ptr<Database>(
+        new Database(std::move(alias), std::move(address), session, OnServer{}));
+}
+
+void Database::makeConnection() {
     db_ = std::make_unique<SqliteDb>("", SqliteDb::Mode::Memory);
     sqlite3* h = db_->handle();
     sqlite3_db_config(h, SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 0, nullptr);
@@ -141,7 +161,57 @@ Database::Database(std::string alias, std::filesystem::path folder, const Sessio
 
 Database::~Database() = default;
 
+PgConnection& Database::server() {
+    if (!onServer())
+        throw EngineError(ErrorCode::State, "Alias '" + alias_ + "' names a folder, not a server");
+    if (!server_)
+        server_ = std::make_unique<PgConnection>(address_);
+    else if (!server_->connected() || server_->inTransaction())
+        server_->reset();
+    return *server_;
+}
+
+PgConnection& Database::serverAsItIs() {
+    return server_ ? *server_ : server();
+}
+
+std::string Database::place() const {
+    if (!onServer())
+        return "folder '" + folder_.string() + "'";
+    return server_ ? server_->serverName() : "the server of alias '" + alias_ + "'";
+}
+
+std::string Database::generation(const std::string& schema) {
+    if (onServer())
+        return servertables::generation(server(), schema);
+    return tablefile::generation(*db_, schema);
+}
+
+const TableHandle& Database::serverTable(const std::string& tableName) {
+    PgConnection& c = server();
+    std::optional<servertables::Description> d = servertables::describe(c, tableName);
+    if (!d) {
+        serverTables_.erase(toUpperUtf8(tablefile::baseName(tableName)));
+        throw EngineError(ErrorCode::NotFound, "Table '" + tablefile::baseName(tableName) +
+                                                   "' not found in " + c.serverName() +
+                                                   " (alias '" + alias_ + "')");
+    }
+    Attached& a = serverTables_[toUpperUtf8(d->name)];
+    if (!d->passwordHash.empty() && d->passwordHash != a.verifiedHash) {
+        if (!password::anyMatches(session_.passwords(), d->passwordSalt, d->passwordHash))
+            throw EngineError(ErrorCode::Password, "Table '" + d->name + "' in " + c.serverName() +
+                                                       " is protected, and session '" +
+                                                       session_.name() +
+                                                       "' does not hold its password");
+        a.verifiedHash = d->passwordHash;
+    }
+    a.handle = TableHandle{tableName, d->qualified, d->name, {}, std::move(d->fields)};
+    return a.handle;
+}
+
 const TableHandle& Database::table(const std::string& tableName) {
+    if (onServer())
+        return serverTable(tableName);
     const std::filesystem::path file = tablefile::fileFor(folder_, tableName);
     const std::string where =
         "Table '" + tablefile::baseName(tableName) + "' in folder '" + folder_.string() + "'";
@@ -234,6 +304,9 @@ const TableHandle& Database::table(const std::string& tableName) {
 }
 
 std::unique_ptr<SqliteStatement> Database::prepareReadOnly(const std::string& sql) {
+    if (onServer())
+        throw EngineError(ErrorCode::State,
+                          "Alias '" + alias_ + "' names a server: its statements run there");
     sqlite3_set_authorizer(db_->handle(), readOnlyAuthorizer, nullptr);
     std::unique_ptr<SqliteStatement> st;
     try {
@@ -261,8 +334,7 @@ EngineError Database::changeError(const std::string& tableName, const EngineErro
     std::string why = cause.what();
     if (auto colon = why.find(": "); colon != std::string::npos)
         why = why.substr(colon + 2);
-    const std::string where =
-        "Table '" + tablefile::baseName(tableName) + "' in folder '" + folder_.string() + "'";
+    const std::string where = "Table '" + tablefile::baseName(tableName) + "' in " + place();
     switch (cause.code()) {
     case ErrorCode::Locked:
         return EngineError(cause.code(), where + " is locked by another program: " + why);

@@ -10,14 +10,17 @@
 
 namespace wk::engine {
 
+class PgConnection;
 class Session;
 
 /// A table of the alias as the connection sees it.
 struct TableHandle {
     std::string name;      ///< the name as the caller gave it ("Internet.db")
-    std::string qualified; ///< the SQLite name of its records, e.g. "t1".records
-    std::string schema;    ///< the name under which its file is attached, e.g. t1
-    std::filesystem::path file;
+    std::string qualified; ///< the SQLite name of its records, e.g. "t1".records; on a server the
+                           ///< quoted name of its records' table, e.g. "Internet"
+    std::string schema;    ///< the name under which its file is attached, e.g. t1; on a server
+                           ///< the table's name as stored
+    std::filesystem::path file; ///< empty on a server
     std::vector<std::string> fields;
 };
 
@@ -27,11 +30,37 @@ struct TableHandle {
 class Database {
 public:
     Database(std::string alias, std::filesystem::path folder, const Session& session);
+    /// The connection of `session` to an alias naming a PostgreSQL database at `address` (a
+    /// libpq URI). The server is first reached when a table is first used.
+    static std::unique_ptr<Database> onServer(std::string alias, std::string address,
+                                              const Session& session);
     ~Database();
 
     const std::string& alias() const { return alias_; }
+    /// The alias's folder; empty on a server.
     const std::filesystem::path& folder() const { return folder_; }
+    /// The SQLite connection to which table files are attached (on a server, one without
+    /// tables).
     SqliteDb& connection() { return *db_; }
+
+    /// Whether the alias names a PostgreSQL database (ServerTables.h) instead of a folder.
+    bool onServer() const { return !address_.empty(); }
+    /// The connection to the server, made when first asked for and made again when it was lost
+    /// (this waits for the server at most as long as the address says, 10 seconds unless it
+    /// says otherwise). Raises EngineError (State) for an alias of table files, ServerUnavailable
+    /// naming the server when it cannot be reached.
+    PgConnection& server();
+    /// The connection to the server as it is, without connecting again: a statement on a lost
+    /// connection fails at once rather than waiting for the server. Raises as server() when no
+    /// connection was made yet.
+    PgConnection& serverAsItIs();
+    /// "database "x" on server y (port z)", or the folder as "folder '/data'" for table files.
+    std::string place() const;
+
+    /// Which import of the table attached as `schema` (TableHandle::schema) is stored now:
+    /// tablefile::generation, or the generation on the server (ServerTables.h), which connects
+    /// again when the connection was lost.
+    std::string generation(const std::string& schema);
 
     /// Attaches the table on first use and checks it each time: it exists, is a table file of
     /// ours, and the session holds its password. Raises EngineError naming the table and folder.
@@ -52,7 +81,7 @@ public:
     const TableHandle& table(const std::string& tableName);
 
     /// Prepares a statement built from the user's SQL: it may read, never change anything.
-    /// Raises EngineError (InvalidSql) saying what is wrong.
+    /// Raises EngineError (InvalidSql) saying what is wrong, State on a server.
     std::unique_ptr<SqliteStatement> prepareReadOnly(const std::string& sql);
 
     /// An error for a failed change to a table, naming the table and folder.
@@ -70,11 +99,19 @@ private:
         bool journalChosen = false; // whether the journal was chosen since it was attached
     };
 
+    struct OnServer {};
+    Database(std::string alias, std::string address, const Session& session, OnServer);
+    void makeConnection();
+    const TableHandle& serverTable(const std::string& tableName);
+
     std::string alias_;
     std::filesystem::path folder_;
+    std::string address_;                  // the server's address, for an alias on a server
+    std::unique_ptr<PgConnection> server_; // made on first use
     const Session& session_;
     std::unique_ptr<SqliteDb> db_;
-    std::map<std::string, Attached> tables_; // keyed by file path
+    std::map<std::string, Attached> tables_;       // keyed by file path
+    std::map<std::string, Attached> serverTables_; // keyed by upper-case name on the server
     int nextSchema_ = 1;
     bool searchIndexEnabled_ = true;
 };

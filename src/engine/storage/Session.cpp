@@ -105,8 +105,9 @@ Database& Session::database(const std::string& alias) {
     auto it = databases_.find(key);
     if (it != databases_.end())
         return *it->second;
-    const std::filesystem::path folder = aliases::folder(ConfigStore().load(), alias);
-    auto db = std::make_unique<Database>(alias, folder, *this);
+    const aliases::Target target = aliases::target(ConfigStore().load(), alias);
+    auto db = target.server.empty() ? std::make_unique<Database>(alias, target.folder, *this)
+                                    : Database::onServer(alias, target.server, *this);
     Database& ref = *db;
     databases_.emplace(key, std::move(db));
     return ref;

@@ -3,10 +3,8 @@
 #include "engine/EngineError.h"
 #include "engine/config/ConfigTree.h"
 #include "engine/search/SearchIndex.h"
+#include "engine/storage/PasswordHash.h"
 #include "engine/storage/Sqlite.h"
-
-#include <openssl/evp.h>
-#include <openssl/rand.h>
 
 #include <sqlite3.h>
 
@@ -17,35 +15,6 @@ namespace {
 
 constexpr const char* kFormat = "wikabay-table 1";
 constexpr int kApplicationId = 0x574B4259; // "WKBY"
-constexpr int kIterations = 20000;
-
-std::string toHex(const unsigned char* data, size_t size) {
-    static const char* digits = "0123456789abcdef";
-    std::string out;
-    for (size_t i = 0; i < size; ++i) {
-        out += digits[data[i] >> 4];
-        out += digits[data[i] & 15];
-    }
-    return out;
-}
-
-std::string hashPassword(const std::string& password, const std::string& saltHex) {
-    unsigned char key[32];
-    if (PKCS5_PBKDF2_HMAC(password.data(), static_cast<int>(password.size()),
-                          reinterpret_cast<const unsigned char*>(saltHex.data()),
-                          static_cast<int>(saltHex.size()), kIterations, EVP_sha256(), sizeof key,
-                          key) != 1)
-        throw EngineError(ErrorCode::General, "Cannot compute a password hash");
-    return toHex(key, sizeof key);
-}
-
-std::string newSalt() {
-    unsigned char salt[16];
-    if (RAND_bytes(salt, sizeof salt) != 1)
-        throw EngineError(ErrorCode::General, "Cannot make a password salt");
-    return toHex(salt, sizeof salt);
-}
-
 std::string where(const std::string& tableName, const std::filesystem::path& folder) {
     return "Table '" + baseName(tableName) + "' in folder '" + folder.string() + "'";
 }
@@ -348,11 +317,7 @@ bool passwordMatches(const SqliteDb& db, const std::string& schema,
     const std::string hash = infoValue(db, schema, "password_hash");
     if (hash.empty())
         return true;
-    const std::string salt = infoValue(db, schema, "password_salt");
-    for (const std::string& p : passwords)
-        if (hashPassword(p, salt) == hash)
-            return true;
-    return false;
+    return password::anyMatches(passwords, infoValue(db, schema, "password_salt"), hash);
 }
 
 void replace(const std::filesystem::path& folder, const std::string& tableName,
@@ -405,11 +370,11 @@ void replace(const std::filesystem::path& folder, const std::string& tableName,
         putInfo("format", kFormat);
         // A new value at every replace: a dataset open on the old table sees that its records
         // are gone, even when the new table holds the same ones.
-        putInfo("generation", newSalt());
+        putInfo("generation", password::newSalt());
         if (password) {
-            const std::string salt = newSalt();
+            const std::string salt = password::newSalt();
             putInfo("password_salt", salt);
-            putInfo("password_hash", hashPassword(*password, salt));
+            putInfo("password_hash", password::hash(*password, salt));
         }
         SqliteStatement ins(db, insert + ")", "Writing " + where(tableName, folder));
         search::IndexBuilder index(db, fields.size(), "main", searched);

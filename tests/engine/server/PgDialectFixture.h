@@ -6,6 +6,7 @@
 #include "engine/search/UnicodeText.h"
 #include "engine/sql/PgDialect.h"
 #include "engine/sql/Query.h"
+#include "engine/storage/ServerFunctions.h"
 #include "engine/storage/Session.h"
 
 #include "server/PgFixture.h"
