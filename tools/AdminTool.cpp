@@ -11,9 +11,11 @@
 #include "engine/config/ConfigTree.h"
 #include "engine/search/SearchIndex.h"
 #include "engine/search/SearchIndexCheck.h"
+#include "engine/server/PgConnInfo.h"
 #include "engine/sql/Query.h"
 #include "engine/sql/Table.h"
 #include "engine/storage/Database.h"
+#include "engine/storage/ServerTables.h"
 #include "engine/storage/Session.h"
 #include "engine/storage/TableFile.h"
 #include "engine/tagalog/LookupIndex.h"
@@ -38,7 +40,7 @@ using wk::tools::CsvReader;
 
 constexpr const char* kUsage =
     "usage:\n"
-    "  wikabay-admin alias set NAME FOLDER\n"
+    "  wikabay-admin alias set NAME FOLDER|postgresql://USER@HOST/DATABASE\n"
     "  wikabay-admin alias list\n"
     "  wikabay-admin alias remove NAME\n"
     "  wikabay-admin config get NODEPATH ENTRY\n"
@@ -124,14 +126,21 @@ int aliasCommand(const std::vector<std::string>& a) {
     if (a.size() == 4 && a[1] == "set") {
         std::string folder = a[3];
         const bool drivePath = folder.size() >= 2 && folder[1] == ':';
-        if (!drivePath)
+        if (aliases::isServerAddress(folder))
+            pgconninfo::check(folder);
+        else if (!drivePath)
             folder = std::filesystem::absolute(folder).lexically_normal().string();
         store.update([&](ConfigTree& t) { aliases::set(t, a[2], folder); });
         return 0;
     }
     if (a.size() == 2 && a[1] == "list") {
+        // A password written in a server's address is not shown.
         for (const auto& [name, folder] : aliases::list(store.load()))
-            std::cout << name << '\t' << folder << '\n';
+            std::cout << name << '\t'
+                      << (aliases::isServerAddress(folder)
+                              ? pgconninfo::maskPasswords(folder, folder)
+                              : folder)
+                      << '\n';
         return 0;
     }
     if (a.size() == 3 && a[1] == "remove") {
@@ -213,29 +222,35 @@ int importCommand(std::vector<std::string> a) {
     if (!csv.next(header))
         throw CsvError(file + ": the file is empty; it needs a header row of field names");
     const std::vector<bool> searched = pickFields(header, searchFields, file);
-    const auto folder = aliases::folder(ConfigStore().load(), t.alias);
+    const aliases::Target target = aliases::target(ConfigStore().load(), t.alias);
     const auto started = std::chrono::steady_clock::now();
     long long rows = 0;
-    tablefile::replace(
-        folder, table, header,
-        [&](std::vector<std::string>& row) {
-            if (!csv.next(row))
-                return false;
-            if (row.size() != header.size())
-                throw CsvError(file + ", line " + std::to_string(csv.line()) + ": " +
-                               std::to_string(row.size()) + " fields, but the header has " +
-                               std::to_string(header.size()));
-            ++rows;
-            return true;
-        },
-        t.password,
-        [&](long long n) {
-            if (std::chrono::steady_clock::now() - started > std::chrono::seconds(2))
-                std::cerr << "wikabay-admin: " << n << " records imported...\n";
-        },
-        searched);
+    const tablefile::RowReader read = [&](std::vector<std::string>& row) {
+        if (!csv.next(row))
+            return false;
+        if (row.size() != header.size())
+            throw CsvError(file + ", line " + std::to_string(csv.line()) + ": " +
+                           std::to_string(row.size()) + " fields, but the header has " +
+                           std::to_string(header.size()));
+        ++rows;
+        return true;
+    };
+    const auto progress = [&](long long n) {
+        if (std::chrono::steady_clock::now() - started > std::chrono::seconds(2))
+            std::cerr << "wikabay-admin: " << n << " records imported...\n";
+    };
+    if (!target.server.empty()) {
+        // On a server the table and its search index are made in one transaction; the
+        // learner's lookup reads table files only.
+        Database& db = toolSession(t).database(t.alias);
+        servertables::replace(db.server(), table, header, read, t.password, progress, searched);
+        std::cerr << "wikabay-admin: " << rows << " records imported into table '"
+                  << tablefile::baseName(table) << "' in " << db.place() << "\n";
+        return 0;
+    }
+    tablefile::replace(target.folder, table, header, read, t.password, progress, searched);
     std::cerr << "wikabay-admin: " << rows << " records imported into '"
-              << tablefile::fileFor(folder, table).string() << "'\n";
+              << tablefile::fileFor(target.folder, table).string() << "'\n";
     // A dictionary also gets the keys of the learner's lookup, so that wikabay-lookup need not
     // read every record.
     Database& db = toolSession(t).database(t.alias);
@@ -470,9 +485,18 @@ bool checkTable(Database& db, const std::string& tableName) {
     return well;
 }
 
+// Check and reindex read table files; a server keeps its own indexes.
+void requireTableFiles(const Database& db, const char* command) {
+    if (db.onServer())
+        throw EngineError(ErrorCode::InvalidArgument,
+                          "Alias '" + db.alias() + "' names a database on a server: " + command +
+                              " works on table files (the server keeps its own indexes)");
+}
+
 int checkCommand(const std::vector<std::string>& a) {
     const TableArgs t = parseTableArgs(a, 1, 0, 1);
     Database& db = toolSession(t).database(t.alias);
+    requireTableFiles(db, "check");
     std::vector<std::string> tables;
     if (t.words.empty()) {
         for (const auto& entry : std::filesystem::directory_iterator(db.folder()))
@@ -492,6 +516,7 @@ int checkCommand(const std::vector<std::string>& a) {
 int reindexCommand(const std::vector<std::string>& a) {
     const TableArgs t = parseTableArgs(a, 1, 1);
     Database& db = toolSession(t).database(t.alias);
+    requireTableFiles(db, "reindex");
     const TableHandle& table = db.table(t.words[0]);
     SqliteDb& c = db.connection();
     bool indexed = false;

@@ -45,17 +45,21 @@ template <typename Pred> std::string regexClass(Pred in) {
     return out + "]";
 }
 
-std::string function(const std::string& name, const std::string& body) {
-    return "CREATE OR REPLACE FUNCTION " + name +
-           "(text) RETURNS text LANGUAGE sql IMMUTABLE STRICT PARALLEL SAFE AS $wk$ SELECT " +
-           body + " $wk$";
+std::string function(const std::string& name, const std::string& body, bool strict = true) {
+    return "CREATE OR REPLACE FUNCTION " + name + "(text) RETURNS text LANGUAGE sql IMMUTABLE " +
+           (strict ? "STRICT " : "") + "PARALLEL SAFE AS $wk$ SELECT " + body + " $wk$";
 }
 
 } // namespace
 
 std::vector<std::string> postgresFunctionsSql() {
-    std::string upperFrom;
-    std::string upperTo;
+    // The upper-case mapping in three parts, by the character mapped: ASCII, the rest of
+    // Latin-1, and the others. translate() compares each character of its text with every
+    // character of its list, so a text pays for a part only when it holds one of its letters,
+    // and ASCII letters are left to upper().
+    std::string upperFrom[3];
+    std::string upperTo[3];
+    std::vector<bool> mapped(0x110000, false);
     std::string lowerFrom;
     std::string lowerTo;
     for (UChar32 cp = 1; cp <= 0x10FFFF; ++cp) {
@@ -65,8 +69,10 @@ std::vector<std::string> postgresFunctionsSql() {
         appendUtf8(c, cp);
         const std::string upper = toUpperUtf8(c);
         if (upper != c) {
-            upperFrom += c;
-            upperTo += upper;
+            const int part = cp < 0x80 ? 0 : cp < 0x100 ? 1 : 2;
+            mapped[static_cast<size_t>(cp)] = true;
+            upperFrom[part] += c;
+            upperTo[part] += upper;
         }
         // U+0130 lowers to two characters; the replace before the translate does it.
         const UChar32 lower = u_tolower(cp);
@@ -90,8 +96,24 @@ std::vector<std::string> postgresFunctionsSql() {
     const std::string sigma = "CASE WHEN strpos($1, '\u03A3') > 0 THEN regexp_replace(" + dotted +
                               ", " + pgLiteral(finalSigma) + ", '\u03C2', 'g') ELSE " + dotted +
                               " END";
+    auto upperPart = [&](int part, const std::string& text) {
+        return "translate(" + text + ", " + pgLiteral(upperFrom[part]) + ", " +
+               pgLiteral(upperTo[part]) + ")";
+    };
+    const std::string latin = regexClass(
+        [&](UChar32 cp) { return cp >= 0x80 && cp < 0x100 && mapped[static_cast<size_t>(cp)]; });
+    const std::string others =
+        regexClass([&](UChar32 cp) { return cp >= 0x100 && mapped[static_cast<size_t>(cp)]; });
+    // upper() under the C collation changes ASCII letters only, and at once.
+    const std::string ascii = "upper($1 COLLATE \"C\")";
+    const std::string withLatin = "CASE WHEN $1 ~ " + pgLiteral(latin) + " THEN " +
+                                  upperPart(1, ascii) + " ELSE " + ascii + " END";
+    // Not STRICT, so that the server can put the body in place of each call (NULL gives NULL
+    // all the same).
     return {function("wk_upper",
-                     "translate($1, " + pgLiteral(upperFrom) + ", " + pgLiteral(upperTo) + ")"),
+                     "CASE WHEN $1 ~ " + pgLiteral(others) + " THEN " + upperPart(2, withLatin) +
+                         " ELSE " + withLatin + " END",
+                     false),
             function("wk_lower", "translate(" + sigma + ", " + pgLiteral(lowerFrom) + ", " +
                                      pgLiteral(lowerTo) + ")"),
             function("wk_ascii_upper",
