@@ -1,9 +1,11 @@
 #include "engine/EngineError.h"
+#include "engine/config/ConfigTree.h"
 #include "engine/server/PgConnection.h"
 #include "engine/sql/PgDialect.h"
 #include "engine/sql/Query.h"
 #include "engine/sql/RowSource.h"
 #include "engine/sql/ServerRows.h"
+#include "engine/sql/SqlScan.h"
 #include "engine/storage/Database.h"
 
 #include <memory>
@@ -13,7 +15,8 @@ namespace {
 
 // The server's refusal of a user's statement, told as the local engine tells it: a field that
 // does not exist is "Field 'x' not found", another fault "Invalid SQL statement: ...".
-[[noreturn]] void refused(const PgError& e) {
+// The server names a field it does not know in small letters; the message names it as written.
+[[noreturn]] void refused(const PgError& e, const std::string& statement) {
     if (e.sqlState() == "42703") {
         const std::string msg = e.what();
         const size_t open = msg.find("column \"");
@@ -22,6 +25,9 @@ namespace {
             std::string field = msg.substr(open + 8, close - open - 8);
             if (const size_t dot = field.rfind('.'); dot != std::string::npos)
                 field = field.substr(dot + 1);
+            for (const sqlscan::Token& t : sqlscan::tokenize(statement))
+                if (t.kind == sqlscan::Kind::Word && equalsIgnoreCase(t.text, field))
+                    field = t.text;
             throw EngineError(ErrorCode::NotFound, "Field '" + field + "' not found");
         }
     }
@@ -88,7 +94,7 @@ void Query::openServerRows(Database& db) {
         }
         setRows(std::make_unique<MaterializedRows>(std::move(rows)), columnNames(r, 0));
     } catch (const PgError& e) {
-        refused(e);
+        refused(e, sqlText());
     }
 }
 

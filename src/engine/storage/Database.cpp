@@ -166,7 +166,7 @@ PgConnection& Database::server() {
         throw EngineError(ErrorCode::State, "Alias '" + alias_ + "' names a folder, not a server");
     if (!server_)
         server_ = std::make_unique<PgConnection>(address_);
-    else if (!server_->connected() || server_->inTransaction())
+    else if (!server_->connected())
         server_->reset();
     return *server_;
 }

@@ -1,0 +1,216 @@
+// An alias that names a database on a server: the same searches, listings and changes as on
+// table files, several programs at once, protected tables, and a server that goes away.
+
+#include "server/ServerAliasFixture.h"
+
+namespace wk::engine::test {
+namespace {
+
+const std::vector<std::string> kSiteFields = {"Name", "URL", "Description"};
+
+Rows sites() {
+    return {{"Diksiyonaryo", "http://a.example/", "A dictionary"},
+            {"Balita", "http://b.example/", "News in Tagalog"},
+            {"Awit", "http://c.example/", ""}};
+}
+
+ErrorCode codeOf(const std::function<void()>& action, std::string* message = nullptr) {
+    try {
+        action();
+    } catch (const EngineError& e) {
+        if (message)
+            *message = e.what();
+        return e.code();
+    }
+    return ErrorCode::General;
+}
+
+TEST_F(ServerAliasTest, SearchesGiveTheSameRecordsInTheSameOrderAsATableFile) {
+    const Rows entries = serverableEntries(800, 23);
+    importBoth("Tagalog", kFields, entries);
+    std::vector<std::string> statements;
+    for (const std::string& text : windowTexts(entries))
+        statements.push_back(windowStatement(text));
+    for (const char* s :
+         {"SELECT * FROM Tagalog", "SELECT English, Tagalo FROM Tagalog WHERE Tagalo like 'b%'",
+          "SELECT * FROM Tagalog ORDER BY Tagalo",
+          "SELECT * FROM Tagalog T ORDER BY T.English DESC",
+          "SELECT Tagalo, English FROM Tagalog ORDER BY 2, 1",
+          "SELECT Tagalo, count(*) FROM Tagalog GROUP BY Tagalo ORDER BY 1",
+          "SELECT * FROM Tagalog WHERE Upper(Notes) like \"%Ñ%\"",
+          "SELECT T.* FROM Tagalog T WHERE Lower(T.Examples) like '%σοφ%'"})
+        statements.push_back(s);
+    for (const std::string& statement : statements) {
+        const Rows local = rowsOn(kAlias, statement);
+        Rows server;
+        ASSERT_NO_THROW(server = rowsOn(kServerAlias, statement)) << statement;
+        ASSERT_EQ(server, local) << statement;
+    }
+    // Faults are told as for table files.
+    std::string message;
+    EXPECT_EQ(codeOf([] { rowsOn(kServerAlias, "SELECT Nothing FROM Tagalog"); }, &message),
+              ErrorCode::NotFound);
+    EXPECT_EQ(message, "Field 'Nothing' not found");
+    EXPECT_EQ(codeOf([] { rowsOn(kServerAlias, "SELECT * FROM Missing"); }), ErrorCode::NotFound);
+    EXPECT_EQ(codeOf([] { rowsOn(kServerAlias, "DELETE FROM Tagalog"); }), ErrorCode::InvalidSql);
+    // A SELECT cannot change anything through a function either.
+    EXPECT_EQ(
+        codeOf([] { rowsOn(kServerAlias, "SELECT set_config('x.y', 'z', false), nextval('n')"); }),
+        ErrorCode::InvalidSql);
+}
+
+// The same steps on a table file and on the server leave the same records.
+TEST_F(ServerAliasTest, TableListsFiltersEditsAddsAndDeletesAsOnATableFile) {
+    importBoth("Internet", kSiteFields, sites());
+    auto exercise = [](const std::string& alias) {
+        Table t;
+        t.setSessionName("Test");
+        t.setDatabaseName(alias);
+        t.setTableName("Internet.db");
+        t.setFilter("name='Balita'");
+        t.setFiltered(true);
+        t.open();
+        Rows seen = {{std::to_string(t.recordCount()), t.fieldAsText("URL")}};
+        t.setFiltered(false);
+        t.moveTo(2);
+        t.setFieldText("Description", "Songs — awit");
+        t.post();
+        t.append();
+        t.setFieldText("Name", "Bago");
+        t.post();
+        t.first();
+        t.deleteRecord();
+        EXPECT_TRUE(t.canModify()) << t.readOnlyReason();
+        t.close();
+        t.open();
+        for (long long r = 0; r < t.recordCount(); ++r)
+            seen.push_back({t.valueAt(r, 0), t.valueAt(r, 1), t.valueAt(r, 2)});
+        return seen;
+    };
+    const Rows local = exercise(kAlias);
+    EXPECT_EQ(exercise(kServerAlias), local);
+    EXPECT_EQ(local.size(), 4u);
+    // A blank field is stored as NULL, as in table files.
+    EXPECT_EQ(admin.exec("SELECT count(*) FROM \"Internet\" WHERE \"URL\" IS NULL").text(0, 0),
+              "1");
+}
+
+TEST_F(ServerAliasTest, TwoProgramsEditingOneRecordNeverOverwriteEachOther) {
+    importOnServer("Internet", kSiteFields, sites());
+    Session other("Other");
+    Table teacher, learner;
+    openOnServer(teacher, "Internet");
+    openOnServer(learner, "Internet", "Other");
+
+    teacher.moveTo(1);
+    teacher.setFieldText("Description", "The teacher's text");
+    learner.moveTo(1);
+    learner.setFieldText("Description", "The learner's text");
+    teacher.post();
+    EXPECT_EQ(teacher.fieldAsText("Description"), "The teacher's text"); // as the grid shows it
+    std::string message;
+    EXPECT_EQ(codeOf([&] { learner.post(); }, &message), ErrorCode::ChangedByAnother);
+    EXPECT_NE(message.find("Your text is kept"), std::string::npos) << message;
+    const auto refused = learner.takeRefusedChange();
+    ASSERT_TRUE(refused);
+    EXPECT_TRUE(refused->sameRecord);
+    EXPECT_EQ(refused->values[2], "The learner's text");
+    EXPECT_EQ(learner.fieldAsText("Description"), "The teacher's text");
+    // Offered again on the record as it is now, it is stored.
+    learner.setFieldText("Description", refused->values[2]);
+    learner.post();
+
+    // Deleting a record another program changed, or deleted, is refused the same way.
+    EXPECT_EQ(codeOf([&] { teacher.deleteRecord(); }), ErrorCode::ChangedByAnother);
+    EXPECT_EQ(teacher.fieldAsText("Description"), "The learner's text");
+    learner.moveTo(0);
+    teacher.moveTo(0);
+    learner.deleteRecord();
+    EXPECT_EQ(codeOf([&] { teacher.deleteRecord(); }), ErrorCode::ChangedByAnother);
+    EXPECT_EQ(teacher.recordCount(), 2);
+    EXPECT_EQ(admin.exec("SELECT count(*) FROM \"Internet\"").text(0, 0), "2");
+}
+
+TEST_F(ServerAliasTest, ImportAnewIsNoticedAndChangesToTheOldRecordsAreRefused) {
+    importOnServer("Internet", kSiteFields, sites());
+    Table t;
+    openOnServer(t, "Internet");
+    EXPECT_FALSE(t.tableReplaced());
+    t.moveTo(1);
+    EXPECT_EQ(t.fieldAsText("Name"), "Balita");
+    Rows again = sites();
+    again.insert(again.begin(), {"Una", "http://first.example/", "New first"});
+    importOnServer("Internet", kSiteFields, again);
+    EXPECT_TRUE(t.tableReplaced());
+    t.setFieldText("Description", "Mine");
+    EXPECT_EQ(codeOf([&] { t.post(); }), ErrorCode::ChangedByAnother);
+    const auto refused = t.takeRefusedChange();
+    ASSERT_TRUE(refused);
+    EXPECT_TRUE(refused->sameRecord); // found again among the new records
+    EXPECT_EQ(t.fieldAsText("Name"), "Balita");
+    EXPECT_EQ(t.recordCount(), 4);
+}
+
+TEST_F(ServerAliasTest, ProtectedTableNeedsItsPasswordAndKeepsOnlyAHash) {
+    importOnServer("Internet", kSiteFields, sites(), std::string("lihim"));
+    Table t;
+    std::string message;
+    EXPECT_EQ(codeOf([&] { openOnServer(t, "Internet"); }, &message), ErrorCode::Password);
+    EXPECT_NE(message.find("does not hold its password"), std::string::npos) << message;
+    session_.addPassword("lihim");
+    openOnServer(t, "Internet");
+    EXPECT_EQ(t.recordCount(), 3);
+    const PgResult stored =
+        admin.exec("SELECT password_hash, password_salt FROM wk_tables WHERE name = 'Internet'");
+    EXPECT_EQ(stored.text(0, 0).size(), 64u);
+    EXPECT_EQ(stored.text(0, 0).find("lihim"), std::string::npos);
+    // Replacing it needs the password too, and a failed import leaves the old table.
+    EXPECT_EQ(codeOf([&] { importOnServer("Internet", kSiteFields, {}); }), ErrorCode::Password);
+    EXPECT_EQ(admin.exec("SELECT count(*) FROM \"Internet\"").text(0, 0), "3");
+}
+
+TEST_F(ServerAliasTest, ImportKeepsATableThatIsNotOursAndRefusesBadRows) {
+    admin.exec("DROP TABLE IF EXISTS \"Grades\"");
+    admin.exec("CREATE TABLE \"Grades\" (v text)");
+    admin.exec("INSERT INTO \"Grades\" VALUES ('A')");
+    EXPECT_EQ(codeOf([&] { importOnServer("Grades", {"v"}, {{"B"}}); }), ErrorCode::Corrupt);
+    EXPECT_EQ(admin.exec("SELECT v FROM \"Grades\"").text(0, 0), "A");
+    importOnServer("Internet", kSiteFields, sites());
+    EXPECT_EQ(codeOf([&] {
+                  importOnServer("Internet", kSiteFields, {{"a", "b", std::string("c\0d", 3)}});
+              }),
+              ErrorCode::InvalidArgument);
+    EXPECT_EQ(codeOf([&] {
+                  importOnServer("Internet", kSiteFields, {{"a", "b"}});
+              }),
+              ErrorCode::InvalidArgument);
+    EXPECT_EQ(admin.exec("SELECT count(*) FROM \"Internet\"").text(0, 0), "3");
+}
+
+TEST_F(ServerAliasTest, ServerThatGoesAwayIsOneClearErrorAndTheTableComesBack) {
+    importOnServer("Internet", kSiteFields, sites());
+    Table t;
+    openOnServer(t, "Internet");
+    t.moveTo(2);
+    t.setFieldText("Description", "Written after the server came back");
+    cluster.stop();
+    std::string message;
+    EXPECT_EQ(codeOf([&] { t.post(); }, &message), ErrorCode::ServerUnavailable);
+    EXPECT_NE(message.find(std::to_string(cluster.port())), std::string::npos) << message;
+    EXPECT_NE(message.find("Internet"), std::string::npos) << message;
+    // Nothing is lost and nothing hangs while it is away; the text stays in the edit.
+    EXPECT_TRUE(t.active());
+    EXPECT_EQ(t.fieldAsText("Description"), "Written after the server came back");
+    EXPECT_FALSE(t.tableReplaced());
+    EXPECT_EQ(codeOf([] { rowsOn(kServerAlias, "SELECT * FROM Internet"); }),
+              ErrorCode::ServerUnavailable);
+    cluster.start();
+    // Coming back to the window connects again.
+    EXPECT_FALSE(t.tableReplaced());
+    t.post();
+    EXPECT_EQ(rowsOn(kServerAlias, "SELECT Description FROM Internet")[2][0],
+              "Written after the server came back");
+}
+
+} // namespace
+} // namespace wk::engine::test
