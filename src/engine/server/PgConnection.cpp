@@ -164,8 +164,15 @@ PGconn* PgConnection::requireHandle() const {
 }
 
 void PgConnection::failConnection(const std::string& what) const {
+    // libpq's first line says what happened; the lines after it guess at why.
+    std::string reason = orEmpty(PQerrorMessage(conn_));
+    reason = reason.substr(0, reason.find('\n'));
+    for (const char* prefix : {"FATAL:", "ERROR:"})
+        if (reason.starts_with(prefix))
+            reason = reason.substr(std::string_view(prefix).size());
+    reason.erase(0, reason.find_first_not_of(' '));
     throw PgError(ErrorCode::ServerUnavailable,
-                  what + " " + serverName_ + ": " + pgconninfo::oneLine(PQerrorMessage(conn_)), "");
+                  what + " " + serverName_ + ": " + pgconninfo::oneLine(reason), "");
 }
 
 PgResult PgConnection::exec(const std::string& sql, const PgParams& params) {

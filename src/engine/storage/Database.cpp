@@ -340,6 +340,10 @@ EngineError Database::changeError(const std::string& tableName, const EngineErro
         return EngineError(cause.code(), where + " is locked by another program: " + why);
     case ErrorCode::ReadOnly:
         return EngineError(cause.code(), where + " is read-only: " + why);
+    case ErrorCode::ServerUnavailable:
+        return EngineError(cause.code(), where +
+                                             " cannot be changed: the server cannot be reached (" +
+                                             why + "). Your text is kept.");
     default:
         return EngineError(cause.code(), where + " cannot be changed: " + why);
     }

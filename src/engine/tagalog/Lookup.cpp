@@ -43,8 +43,21 @@ struct Lookup::Found {
     std::set<std::int64_t> rows;
 };
 
+namespace {
+
+// The lookup reads its keys from table files; a server keeps none.
+Database& onTableFiles(Database& db) {
+    if (db.onServer())
+        throw EngineError(ErrorCode::InvalidArgument,
+                          "The learner's lookup reads table files, and alias '" + db.alias() +
+                              "' names a database on a server");
+    return db;
+}
+
+} // namespace
+
 Lookup::Lookup(Database& db, const std::string& table, const std::string& variantsTable)
-    : db_(db), table_(db.table(table)), variantsTable_(variantsTable),
+    : db_(onTableFiles(db)), table_(db.table(table)), variantsTable_(variantsTable),
       keys_(std::make_unique<LookupKeys>(db, table_)), spelling_(std::make_unique<SpellChecker>()) {
 }
 

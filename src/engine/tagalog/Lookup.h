@@ -60,7 +60,8 @@ struct Suggestion {
 class Lookup {
 public:
     /// Over `table` of `db` (the table is attached and checked as every dataset's is). Raises
-    /// EngineError when the table cannot be opened or is not a dictionary.
+    /// EngineError when the table cannot be opened or is not a dictionary, InvalidArgument when
+    /// `db` is an alias on a server.
     Lookup(Database& db, const std::string& table = "Tagalog",
            const std::string& variantsTable = "Variants");
     ~Lookup();

@@ -35,6 +35,9 @@ protected:
                 admin.exec("DROP TABLE IF EXISTS " + admin.quoteIdentifier(names.text(i, 0)));
             admin.exec("DROP TABLE wk_tables");
         }
+        // and without the tables that other tests made there by hand.
+        for (const char* name : {"Tagalog", "Internet", "Grades"})
+            admin.exec(std::string("DROP TABLE IF EXISTS \"") + name + "\"");
     }
 
     /// Imports the table on the server, as wikabay-admin does.
