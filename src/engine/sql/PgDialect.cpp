@@ -88,6 +88,7 @@ private:
     }
     void translateNames(const std::vector<bool>& inReference);
     void sortNullsAsLocally();
+    void nameColumnsAsLocally();
     void matchLikeLocally();
 
     std::vector<Token> t_;
@@ -129,6 +130,7 @@ PgSelect PgTranslator::run() {
     translateNames(inReference);
     sortNullsAsLocally();
     matchLikeLocally();
+    nameColumnsAsLocally();
     PgSelect result;
     result.sql = join(0, out_.size());
     for (const auto& [ref, qualified] : refs)
@@ -170,6 +172,55 @@ void PgTranslator::addRowIdStatements(const TableRef& ref, const std::vector<std
                       join(ref.end, whereEnd) + order + rowId;
     result.fetchSql = "SELECT " + rowId + ", " + list + " FROM " + table + " WHERE " + rowId +
                       " = ANY($1::bigint[])";
+}
+
+// A column of the outermost select list that is neither a field nor named with an alias is
+// named by its text as written, as the local engine names it ("count(*)", "Lower(Tagalo)");
+// the server would call it "count" or "?column?".
+void PgTranslator::nameColumnsAsLocally() {
+    size_t i = next(next(0) + 1);
+    if (i < t_.size() && (is(t_[i], "DISTINCT") || is(t_[i], "ALL")))
+        i = next(i + 1);
+    size_t itemStart = i;
+    int depth = 0;
+    for (; i <= t_.size(); ++i) {
+        const bool end = i == t_.size() || (depth == 0 && t_[i].kind == Kind::Word &&
+                                            (is(t_[i], "FROM") || isClauseWord(t_[i])));
+        if (!end) {
+            if (isPunct(i, "("))
+                ++depth;
+            else if (isPunct(i, ")"))
+                --depth;
+            if (depth > 0 || !isPunct(i, ","))
+                continue;
+        }
+        std::vector<size_t> item;
+        bool named = false;
+        for (size_t j = itemStart; j < i; ++j) {
+            if (t_[j].kind == Kind::Space)
+                continue;
+            item.push_back(j);
+            named = named || is(t_[j], "AS");
+        }
+        const auto isName = [&](size_t j) {
+            return t_[j].kind == Kind::Word || t_[j].kind == Kind::Identifier;
+        };
+        const size_t n = item.size();
+        const bool plain = n == 1 || (n == 3 && isPunct(item[1], ".") &&
+                                      (isName(item[2]) || isPunct(item[2], "*")));
+        // `expression alias`: two names in a row, or a name after a closing parenthesis.
+        const bool aliased =
+            n >= 2 && isName(item[n - 1]) && (isName(item[n - 2]) || isPunct(item[n - 2], ")"));
+        if (n > 0 && !plain && !named && !aliased) {
+            std::string text;
+            for (size_t j = item.front(); j <= item.back(); ++j)
+                text += t_[j].text;
+            out_[item.back()] += " AS " + pgIdentifier(text);
+        }
+        if (end)
+            break;
+        itemStart = i + 1;
+    }
 }
 
 void PgTranslator::translateNames(const std::vector<bool>& inReference) {
