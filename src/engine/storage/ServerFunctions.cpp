@@ -50,35 +50,59 @@ std::string function(const std::string& name, const std::string& body, bool stri
            (strict ? "STRICT " : "") + "PARALLEL SAFE AS $wk$ SELECT " + body + " $wk$";
 }
 
+// A one-to-one case mapping in three parts, by the character mapped: ASCII, the rest of
+// Latin-1, and the others. translate() compares each character of its text with every character
+// of its list, so a text pays for a part only when it holds one of its letters, and ASCII
+// letters are left to upper() or lower() under the C collation, which change them only, at once.
+struct CaseMapping {
+    std::string from[3];
+    std::string to[3];
+    std::vector<bool> mapped = std::vector<bool>(0x110000, false);
+
+    void add(UChar32 cp, const std::string& to8) {
+        const int part = cp < 0x80 ? 0 : cp < 0x100 ? 1 : 2;
+        mapped[static_cast<size_t>(cp)] = true;
+        appendUtf8(from[part], cp);
+        to[part] += to8;
+    }
+
+    // The mapping of `text` (an expression of $1 that maps no other letters), tested on $1.
+    std::string of(const std::string& text, const char* asciiFunction) const {
+        auto part = [&](int p, const std::string& t) {
+            return "translate(" + t + ", " + pgLiteral(from[p]) + ", " + pgLiteral(to[p]) + ")";
+        };
+        auto holds = [&](UChar32 first, UChar32 last) {
+            return "$1 ~ " + pgLiteral(regexClass([&](UChar32 cp) {
+                       return cp >= first && cp <= last && mapped[static_cast<size_t>(cp)];
+                   }));
+        };
+        const std::string ascii = std::string(asciiFunction) + "((" + text + ") COLLATE \"C\")";
+        const std::string latin = "CASE WHEN " + holds(0x80, 0xFF) + " THEN " + part(1, ascii) +
+                                  " ELSE " + ascii + " END";
+        return "CASE WHEN " + holds(0x100, 0x10FFFF) + " THEN " + part(2, latin) + " ELSE " +
+               latin + " END";
+    }
+};
+
 } // namespace
 
 std::vector<std::string> postgresFunctionsSql() {
-    // The upper-case mapping in three parts, by the character mapped: ASCII, the rest of
-    // Latin-1, and the others. translate() compares each character of its text with every
-    // character of its list, so a text pays for a part only when it holds one of its letters,
-    // and ASCII letters are left to upper().
-    std::string upperFrom[3];
-    std::string upperTo[3];
-    std::vector<bool> mapped(0x110000, false);
-    std::string lowerFrom;
-    std::string lowerTo;
+    CaseMapping upper;
+    CaseMapping lower;
     for (UChar32 cp = 1; cp <= 0x10FFFF; ++cp) {
         if (isSurrogate(cp))
             continue;
         std::string c;
         appendUtf8(c, cp);
-        const std::string upper = toUpperUtf8(c);
-        if (upper != c) {
-            const int part = cp < 0x80 ? 0 : cp < 0x100 ? 1 : 2;
-            mapped[static_cast<size_t>(cp)] = true;
-            upperFrom[part] += c;
-            upperTo[part] += upper;
-        }
+        const std::string up = toUpperUtf8(c);
+        if (up != c)
+            upper.add(cp, up);
         // U+0130 lowers to two characters; the replace before the translate does it.
-        const UChar32 lower = u_tolower(cp);
-        if (lower != cp && cp != 0x130) {
-            lowerFrom += c;
-            appendUtf8(lowerTo, lower);
+        const UChar32 low = u_tolower(cp);
+        if (low != cp && cp != 0x130) {
+            std::string low8;
+            appendUtf8(low8, low);
+            lower.add(cp, low8);
         }
     }
     // A capital sigma is final (ς) after a cased letter, case-ignorable ones between, unless a
@@ -96,28 +120,11 @@ std::vector<std::string> postgresFunctionsSql() {
     const std::string sigma = "CASE WHEN strpos($1, '\u03A3') > 0 THEN regexp_replace(" + dotted +
                               ", " + pgLiteral(finalSigma) + ", '\u03C2', 'g') ELSE " + dotted +
                               " END";
-    auto upperPart = [&](int part, const std::string& text) {
-        return "translate(" + text + ", " + pgLiteral(upperFrom[part]) + ", " +
-               pgLiteral(upperTo[part]) + ")";
-    };
-    const std::string latin = regexClass(
-        [&](UChar32 cp) { return cp >= 0x80 && cp < 0x100 && mapped[static_cast<size_t>(cp)]; });
-    const std::string others =
-        regexClass([&](UChar32 cp) { return cp >= 0x100 && mapped[static_cast<size_t>(cp)]; });
-    // upper() under the C collation changes ASCII letters only, and at once.
-    const std::string ascii = "upper($1 COLLATE \"C\")";
-    const std::string withLatin = "CASE WHEN $1 ~ " + pgLiteral(latin) + " THEN " +
-                                  upperPart(1, ascii) + " ELSE " + ascii + " END";
     // Not STRICT, so that the server can put the body in place of each call (NULL gives NULL
     // all the same).
-    return {function("wk_upper",
-                     "CASE WHEN $1 ~ " + pgLiteral(others) + " THEN " + upperPart(2, withLatin) +
-                         " ELSE " + withLatin + " END",
-                     false),
-            function("wk_lower", "translate(" + sigma + ", " + pgLiteral(lowerFrom) + ", " +
-                                     pgLiteral(lowerTo) + ")"),
-            function("wk_ascii_upper",
-                     "translate($1, 'abcdefghijklmnopqrstuvwxyz', 'ABCDEFGHIJKLMNOPQRSTUVWXYZ')")};
+    return {function("wk_upper", upper.of("$1", "upper"), false),
+            function("wk_lower", lower.of(sigma, "lower"), false),
+            function("wk_ascii_upper", "upper($1 COLLATE \"C\")")};
 }
 
 } // namespace wk::engine
