@@ -373,4 +373,28 @@ TEST_F(ConfigStoreTest, ThirtyTwoThousandNodesAreReadAndEachIsFound) {
 }
 
 } // namespace
+TEST(Aliases, AnAliasNamesAFolderOrAServerAndSaysWhich) {
+    ConfigTree tree;
+    aliases::set(tree, "Class", "POSTGRESQL://teacher@school.example/lessons");
+    aliases::set(tree, "Home", "/data/wikabay");
+    EXPECT_EQ(tree.get("\\DATABASES\\Class\\DB INFO", "TYPE"), "POSTGRESQL");
+    EXPECT_EQ(tree.get("\\DATABASES\\Home\\DB INFO", "TYPE"), "STANDARD");
+    const aliases::Target server = aliases::target(tree, "class");
+    EXPECT_EQ(server.server, "POSTGRESQL://teacher@school.example/lessons");
+    EXPECT_TRUE(server.folder.empty());
+    EXPECT_EQ(aliases::target(tree, "Home").folder, "/data/wikabay");
+    EXPECT_TRUE(aliases::target(tree, "Home").server.empty());
+    // A folder whose name merely begins like an address is a folder.
+    EXPECT_FALSE(aliases::isServerAddress("postgresql:/x"));
+    EXPECT_FALSE(aliases::isServerAddress("postgres"));
+    EXPECT_TRUE(aliases::isServerAddress("postgres://h/d"));
+    try {
+        aliases::folder(tree, "Class");
+        ADD_FAILURE() << "a server alias has no folder";
+    } catch (const EngineError& e) {
+        EXPECT_EQ(e.code(), ErrorCode::InvalidArgument);
+        EXPECT_TRUE(mentions(e, "'Class'")) << e.what();
+    }
+}
+
 } // namespace wk::engine::test
