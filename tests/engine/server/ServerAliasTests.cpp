@@ -169,6 +169,29 @@ TEST_F(ServerAliasTest, ProtectedTableNeedsItsPasswordAndKeepsOnlyAHash) {
     EXPECT_EQ(admin.exec("SELECT count(*) FROM \"Internet\"").text(0, 0), "3");
 }
 
+TEST_F(ServerAliasTest, ARoleThatMayOnlyReadSeesTheTableAsReadOnly) {
+    importOnServer("Internet", kSiteFields, sites());
+    admin.exec("DROP ROLE IF EXISTS learner");
+    admin.exec("CREATE ROLE learner LOGIN PASSWORD 'basa'");
+    admin.exec("GRANT SELECT ON ALL TABLES IN SCHEMA public TO learner");
+    setAlias("Learner", cluster.uriFor("learner", "basa", PgCluster::kDatabase));
+    Table t;
+    t.setSessionName("Test");
+    t.setDatabaseName("Learner");
+    t.setTableName("Internet");
+    t.open();
+    EXPECT_EQ(t.recordCount(), 3);
+    EXPECT_FALSE(t.canModify());
+    EXPECT_NE(t.readOnlyReason().find("may not change"), std::string::npos) << t.readOnlyReason();
+    t.setFieldText("Description", "Not allowed");
+    std::string message;
+    EXPECT_EQ(codeOf([&] { t.post(); }, &message), ErrorCode::ReadOnly);
+    EXPECT_NE(message.find("Table 'Internet'"), std::string::npos) << message;
+    t.close();
+    admin.exec("DROP OWNED BY learner");
+    admin.exec("DROP ROLE learner");
+}
+
 TEST_F(ServerAliasTest, ImportKeepsATableThatIsNotOursAndRefusesBadRows) {
     admin.exec("DROP TABLE IF EXISTS \"Grades\"");
     admin.exec("CREATE TABLE \"Grades\" (v text)");
