@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -45,6 +46,27 @@ inline bool mentions(const EngineError& e, const std::string& text) {
 using wk::testing::readBytes;
 using wk::testing::writeBytes;
 
+/// Where the tests' tables are kept: table files in the alias's folder, or, when a test program
+/// sets `serverUri` (the server tests run some engine tests again that way), the database it
+/// names, into which `import` imports a table and which `clear` empties before each test.
+struct TableHome {
+    std::string serverUri;
+    std::function<void(const std::string& name, const std::vector<std::string>& fields,
+                       const Rows& rows, const std::optional<std::string>& password)>
+        import;
+    std::function<void()> clear;
+};
+
+inline TableHome& tableHome() {
+    static TableHome home;
+    return home;
+}
+
+/// True when the tables are on a server (see TableHome).
+inline bool tablesOnServer() {
+    return !tableHome().serverUri.empty();
+}
+
 class EngineTest : public ::testing::Test {
 protected:
     static constexpr const char* kAlias = "Wikabay";
@@ -57,7 +79,12 @@ protected:
         ::setenv("XDG_DATA_HOME", (root_ / "data").c_str(), 1);
         tables_ = root_ / "tables";
         fs::create_directories(tables_);
-        setAlias(kAlias, tables_.string());
+        if (tablesOnServer()) {
+            tableHome().clear();
+            setAlias(kAlias, tableHome().serverUri);
+        } else {
+            setAlias(kAlias, tables_.string());
+        }
     }
 
     void TearDown() override {
@@ -73,6 +100,10 @@ protected:
     void makeTable(const std::string& name, const std::vector<std::string>& fields,
                    const Rows& rows, const std::optional<std::string>& password = std::nullopt,
                    const fs::path& folder = {}, const std::vector<bool>& searched = {}) const {
+        if (tablesOnServer() && folder.empty()) {
+            tableHome().import(name, fields, rows, password);
+            return;
+        }
         size_t next = 0;
         tablefile::replace(
             folder.empty() ? tables_ : folder, name, fields,
