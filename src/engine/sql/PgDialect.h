@@ -31,7 +31,13 @@ using PgTableResolver = std::function<PgTableRef(const std::string& tableName)>;
 /// - `x like p` matches as the local like does: ASCII letters of either case alike, `_` one
 ///   character, no escape character unless ESCAPE names one. `Upper(field) like 'text'` becomes
 ///   `wk_upper(field) LIKE 'TEXT' ESCAPE ''`, which a trigram index on wk_upper(field) can serve;
-/// - ORDER BY terms sort NULL (an empty field) first, or last with DESC, as locally.
+/// - ORDER BY terms sort NULL (an empty field) first, or last with DESC, as locally;
+/// - a column of the outermost select list that is an expression without an alias is named by
+///   its text as written, as locally ("count(*)").
+///
+/// Not the same as locally: records that tie under ORDER BY come in the server's order (a
+/// one-table result read by row ids, see PgSelect, breaks ties by the table's order as locally);
+/// a `*` of a result that joins tables includes their wk_rowid columns.
 ///
 /// Texts compare and sort by code point locally; the server's tables hold their fields as
 /// `text COLLATE "C"` for the same order.
