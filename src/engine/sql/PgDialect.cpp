@@ -62,8 +62,9 @@ private:
             s += out_[i];
         return s;
     }
-    void addRowIdStatements(const TableRef& ref, const std::vector<std::string>& fields,
-                            PgSelect& result) const;
+    void addRowIdStatements(const TableRef& ref, PgSelect& result) const;
+    void useUpperColumns();
+    std::string fieldList(const std::vector<const std::pair<TableRef, PgTableRef>*>& of) const;
     // The significant token before `i`, or none.
     std::optional<size_t> previous(size_t i) const {
         while (i > 0)
@@ -96,12 +97,11 @@ private:
     std::vector<std::string> out_;
     std::vector<std::string> fields_;
     std::vector<std::string> aliases_;
+    std::vector<std::pair<TableRef, PgTableRef>> sources_; // the tables as the statement names them
 };
 
 PgSelect PgTranslator::run() {
     std::vector<bool> inReference(t_.size(), false);
-    std::vector<std::pair<TableRef, std::string>> refs;
-    std::vector<std::string> firstFields;
     scanSelect(t_, [&](const TableRef& ref) {
         PgTableRef table = resolve_(ref.name);
         for (const std::string& f : table.fields)
@@ -109,14 +109,13 @@ PgSelect PgTranslator::run() {
                 fields_.push_back(f);
         if (!alias(ref.alias))
             aliases_.push_back(ref.alias);
-        refs.emplace_back(ref, table.qualified);
-        if (ref.outermost)
-            firstFields = table.fields;
+        sources_.emplace_back(ref, std::move(table));
     });
     for (const Token& t : t_)
         out_.push_back(t.text);
     inReference.resize(t_.size());
-    for (const auto& [ref, qualified] : refs) {
+    for (const auto& [ref, table] : sources_) {
+        const std::string& qualified = table.qualified;
         for (size_t j = ref.at; j < ref.end; ++j)
             inReference[j] = true;
         const std::string quotedAlias = pgIdentifier(*alias(ref.alias));
@@ -128,39 +127,29 @@ PgSelect PgTranslator::run() {
         }
     }
     translateNames(inReference);
+    useUpperColumns();
     sortNullsAsLocally();
     matchLikeLocally();
     nameColumnsAsLocally();
     PgSelect result;
     result.sql = join(0, out_.size());
-    for (const auto& [ref, qualified] : refs)
-        if (ref.outermost)
-            addRowIdStatements(ref, firstFields, result);
+    for (const auto& source : sources_)
+        if (source.first.outermost)
+            addRowIdStatements(source.first, result);
     return result;
 }
 
 // The statements that read a one-table result as row ids and fetch its rows by them, as the
-// local engine does. A `*` of the select list becomes the table's fields, without its row id.
-void PgTranslator::addRowIdStatements(const TableRef& ref, const std::vector<std::string>& fields,
-                                      PgSelect& result) const {
+// local engine does.
+void PgTranslator::addRowIdStatements(const TableRef& ref, PgSelect& result) const {
     const std::optional<SingleTableShape> shape = singleTableShape(t_, ref.end);
     if (!shape)
         return;
     const std::string alias = pgIdentifier(*this->alias(ref.alias));
-    std::string list;
-    size_t itemStart = shape->listStart;
-    for (size_t i = shape->listStart; i <= shape->from; ++i) {
-        if (i < shape->from && !isPunct(i, ","))
-            continue;
-        const std::optional<size_t> last = previous(i);
-        if (last && isPunct(*last, "*")) {
-            for (const std::string& f : fields)
-                list += (list.empty() ? "" : ", ") + alias + "." + pgIdentifier(f);
-        } else {
-            list += (list.empty() ? "" : ", ") + join(next(itemStart), *last + 1);
-        }
-        itemStart = i + 1;
-    }
+    // The select list as nameColumnsAsLocally left it, a `*` made the table's fields.
+    std::string list = join(shape->listStart, shape->from);
+    while (!list.empty() && (list.back() == ' ' || list.back() == '\n' || list.back() == '\t'))
+        list.pop_back();
     const std::string rowId = alias + ".wk_rowid";
     const std::string table = join(ref.at, ref.end);
     const size_t whereEnd = shape->orderAt ? *shape->orderAt : t_.size();
@@ -178,6 +167,16 @@ void PgTranslator::addRowIdStatements(const TableRef& ref, const std::vector<std
 // named by its text as written, as the local engine names it ("count(*)", "Lower(Tagalo)");
 // the server would call it "count" or "?column?".
 void PgTranslator::nameColumnsAsLocally() {
+    // The tables of the first select's FROM list come before any UNION, EXCEPT or INTERSECT.
+    size_t compound = t_.size();
+    for (size_t j = 0, d = 0; j < t_.size() && compound == t_.size(); ++j) {
+        if (isPunct(j, "("))
+            ++d;
+        else if (isPunct(j, ")"))
+            --d;
+        else if (d == 0 && (is(t_[j], "UNION") || is(t_[j], "EXCEPT") || is(t_[j], "INTERSECT")))
+            compound = j;
+    }
     size_t i = next(next(0) + 1);
     if (i < t_.size() && (is(t_[i], "DISTINCT") || is(t_[i], "ALL")))
         i = next(i + 1);
@@ -208,6 +207,24 @@ void PgTranslator::nameColumnsAsLocally() {
         const size_t n = item.size();
         const bool plain = n == 1 || (n == 3 && isPunct(item[1], ".") &&
                                       (isName(item[2]) || isPunct(item[2], "*")));
+        if (n == 1 && isPunct(item[0], "*")) {
+            std::vector<const std::pair<TableRef, PgTableRef>*> all;
+            for (const auto& source : sources_)
+                if (source.first.topLevel && source.first.at < compound)
+                    all.push_back(&source);
+            out_[item[0]] = fieldList(all);
+        } else if (n == 3 && isPunct(item[2], "*")) {
+            const std::string& name =
+                t_[item[0]].kind == Kind::Identifier ? t_[item[0]].value : t_[item[0]].text;
+            for (const auto& source : sources_)
+                if (source.first.topLevel && source.first.at < compound &&
+                    equalsIgnoreCase(source.first.alias, name)) {
+                    out_[item[0]].clear();
+                    out_[item[1]].clear();
+                    out_[item[2]] = fieldList({&source});
+                    break;
+                }
+        }
         // `expression alias`: two names in a row, or a name after a closing parenthesis.
         const bool aliased =
             n >= 2 && isName(item[n - 1]) && (isName(item[n - 2]) || isPunct(item[n - 2], ")"));
@@ -220,6 +237,68 @@ void PgTranslator::nameColumnsAsLocally() {
         if (end)
             break;
         itemStart = i + 1;
+    }
+}
+
+// The fields of `of`, each named through its table's alias.
+std::string
+PgTranslator::fieldList(const std::vector<const std::pair<TableRef, PgTableRef>*>& of) const {
+    std::string list;
+    for (const auto* source : of)
+        for (const std::string& f : source->second.fields)
+            list += (list.empty() ? "" : ", ") + pgIdentifier(*alias(source->first.alias)) + "." +
+                    pgIdentifier(f);
+    return list;
+}
+
+// `Upper(field)` of a field its table keeps in capitals reads that column: nothing is
+// upper-cased while searching, and the column's trigram index serves like.
+void PgTranslator::useUpperColumns() {
+    auto nameOf = [&](size_t j) -> std::optional<std::string> {
+        if (j >= t_.size())
+            return std::nullopt;
+        if (t_[j].kind == Kind::Word)
+            return t_[j].text;
+        if (t_[j].kind == Kind::Identifier)
+            return t_[j].value;
+        return std::nullopt;
+    };
+    for (size_t i = 0; i < t_.size(); ++i) {
+        if (!is(t_[i], "UPPER") || !isPunct(next(i + 1), "("))
+            continue;
+        const size_t open = next(i + 1);
+        size_t at = next(open + 1);
+        std::optional<std::string> qualifier;
+        std::optional<std::string> name = nameOf(at);
+        if (name && isPunct(next(at + 1), ".")) {
+            qualifier = name;
+            at = next(next(at + 1) + 1);
+            name = nameOf(at);
+        }
+        const size_t close = next(at + 1);
+        if (!name || !isPunct(close, ")"))
+            continue;
+        // The one table the field can belong to.
+        const std::pair<TableRef, PgTableRef>* owner = nullptr;
+        size_t field = 0;
+        int owners = 0;
+        for (const auto& source : sources_) {
+            if (qualifier && !equalsIgnoreCase(source.first.alias, *qualifier))
+                continue;
+            for (size_t f = 0; f < source.second.fields.size(); ++f)
+                if (equalsIgnoreCase(source.second.fields[f], *name)) {
+                    owner = &source;
+                    field = f;
+                    ++owners;
+                }
+        }
+        if (owners != 1 || field >= owner->second.upperColumns.size() ||
+            owner->second.upperColumns[field].empty())
+            continue;
+        out_[i] = pgIdentifier(*alias(owner->first.alias)) + "." +
+                  pgIdentifier(owner->second.upperColumns[field]);
+        for (size_t j = i + 1; j <= close; ++j)
+            out_[j].clear();
     }
 }
 

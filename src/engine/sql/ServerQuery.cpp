@@ -58,7 +58,7 @@ void Query::openServerRows(Database& db) {
     const PgSelect sel = translateSelectForPostgres(sqlText(), [&](const std::string& name) {
         const TableHandle& handle = db.table(name);
         tables.push_back(&handle);
-        return PgTableRef{handle.qualified, handle.fields};
+        return PgTableRef{handle.qualified, handle.fields, handle.upperColumns};
     });
     for (const TableHandle* t : tables)
         noteTable(db, *t);

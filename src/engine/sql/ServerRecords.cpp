@@ -58,7 +58,7 @@ public:
     std::int64_t insert(const std::vector<std::string>& values) override {
         std::string params;
         for (size_t i = 0; i < fields_.size(); ++i)
-            params += (i ? ", $" : "$") + std::to_string(i + 1);
+            params.append(i ? ", $" : "$").append(std::to_string(i + 1));
         PgResult r =
             db_.server().exec("INSERT INTO " + qualified_ + " (" + columns_ + ") VALUES (" +
                                   params + ") RETURNING " + servertables::kRowId,
@@ -155,7 +155,8 @@ private:
         if (replaced())
             return ChangeOutcome::Replaced;
         params.push_back(std::to_string(id));
-        const std::string idParam = "$" + std::to_string(params.size());
+        std::string idParam = "$"; // appended: see ServerRows.cpp on GCC 12
+        idParam += std::to_string(params.size());
         const std::string holds = holdsValues(asRead, params);
         PgResult r =
             c.exec(statement + " WHERE " + servertables::kRowId + " = " + idParam + holds, params);

@@ -17,8 +17,13 @@ std::int64_t serverRowId(std::string_view text) {
 RowFetcher serverRowFetcher(Database& db, std::string fetchSql, size_t fieldCount) {
     return [&db, sql = std::move(fetchSql), fieldCount](const std::vector<std::int64_t>& wanted) {
         std::string list = "{";
-        for (size_t i = 0; i < wanted.size(); ++i)
-            list += (i ? "," : "") + std::to_string(wanted[i]);
+        for (size_t i = 0; i < wanted.size(); ++i) {
+            // Appended piece by piece: "," + std::to_string(...) trips a false -Wrestrict of
+            // GCC 12 at -O3.
+            if (i)
+                list += ',';
+            list += std::to_string(wanted[i]);
+        }
         PgResult r = db.serverAsItIs().exec(sql, {list + "}"});
         std::unordered_map<std::int64_t, int> at;
         for (int i = 0; i < r.rows(); ++i)

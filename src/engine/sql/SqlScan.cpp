@@ -180,6 +180,7 @@ void scanSelect(std::vector<Token>& t, const std::function<void(const TableRef&)
             }
             ref.end = userAlias ? a + 1 : i + 1;
             ref.outermost = inFromList.size() == 1 && !firstSeen;
+            ref.topLevel = inFromList.size() == 1;
             if (inFromList.size() == 1)
                 firstSeen = true;
             onTable(ref);

@@ -36,7 +36,9 @@ struct TableRef {
     std::optional<size_t> aliasAt; ///< the alias's token, when the statement gives one
     std::string alias;             ///< the alias, or the table's base name
     size_t end = 0;                ///< one past the reference's last token
-    bool outermost = false;        ///< in the FROM list of the outermost statement
+    bool outermost = false;        ///< the first table of the outermost statement's FROM list
+    bool topLevel = false;         ///< in a FROM list of the outermost statement (not in
+                                   ///< parentheses)
 };
 
 /// Checks that `tokens` are one SELECT statement with balanced parentheses, drops a closing

@@ -205,7 +205,8 @@ const TableHandle& Database::serverTable(const std::string& tableName) {
                                                        "' does not hold its password");
         a.verifiedHash = d->passwordHash;
     }
-    a.handle = TableHandle{tableName, d->qualified, d->name, {}, std::move(d->fields)};
+    a.handle = TableHandle{tableName, d->qualified,         d->name,
+                           {},        std::move(d->fields), std::move(d->upperColumns)};
     return a.handle;
 }
 
@@ -266,7 +267,7 @@ const TableHandle& Database::table(const std::string& tableName) {
         std::string schema = "t";
         schema += std::to_string(nextSchema_++);
         attachAs(schema);
-        TableHandle h{tableName, quoteIdentifier(schema) + ".records", schema, file, {}};
+        TableHandle h{tableName, quoteIdentifier(schema) + ".records", schema, file, {}, {}};
         it = tables_.emplace(file.string(), Attached{h, {}}).first;
     }
     Attached& a = it->second;

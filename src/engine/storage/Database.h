@@ -22,6 +22,8 @@ struct TableHandle {
                            ///< the table's name as stored
     std::filesystem::path file; ///< empty on a server
     std::vector<std::string> fields;
+    /// On a server: per field, the column that keeps it in capitals, or "" (ServerTables.h).
+    std::vector<std::string> upperColumns;
 };
 
 /// The connection of one session to one alias: an SQLite connection to which the alias's table

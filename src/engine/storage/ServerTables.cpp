@@ -7,6 +7,9 @@
 #include "engine/storage/PasswordHash.h"
 #include "engine/storage/ServerFunctions.h"
 
+#include <cstdlib>
+#include <string_view>
+
 namespace wk::engine::servertables {
 namespace {
 
@@ -21,15 +24,34 @@ std::string where(const std::string& name, const PgConnection& c) {
     return "Table '" + name + "' in " + c.serverName();
 }
 
-std::vector<std::string> columnsOf(PgConnection& c, const std::string& qualified) {
+constexpr std::string_view kUpperPrefix = "wk_upper_";
+
+std::string upperColumn(size_t field) {
+    std::string name(kUpperPrefix);
+    name += std::to_string(field + 1);
+    return name;
+}
+
+// The fields of the records' table, and the columns that keep them in capitals.
+void readColumns(PgConnection& c, Description& d) {
     PgResult r = c.exec("SELECT attname FROM pg_attribute WHERE attrelid = $1::regclass AND "
                         "attnum > 0 AND NOT attisdropped ORDER BY attnum",
-                        {qualified});
-    std::vector<std::string> out;
-    for (int i = 0; i < r.rows(); ++i)
-        if (r.text(i, 0) != kRowId)
-            out.emplace_back(r.text(i, 0));
-    return out;
+                        {d.qualified});
+    std::vector<std::string> upper;
+    for (int i = 0; i < r.rows(); ++i) {
+        const std::string_view name = r.text(i, 0);
+        if (!name.starts_with("wk_"))
+            d.fields.emplace_back(name);
+        else if (name.starts_with(kUpperPrefix))
+            upper.emplace_back(name);
+    }
+    for (const std::string& u : upper) {
+        const size_t number = std::strtoul(u.c_str() + kUpperPrefix.size(), nullptr, 10);
+        if (number >= 1 && number <= d.fields.size() && upperColumn(number - 1) == u) {
+            d.upperColumns.resize(d.fields.size());
+            d.upperColumns[number - 1] = u;
+        }
+    }
 }
 
 } // namespace
@@ -50,7 +72,7 @@ std::optional<Description> describe(PgConnection& c, const std::string& tableNam
     d.passwordSalt = r.text(0, 1);
     d.passwordHash = r.text(0, 2);
     d.generation = r.text(0, 3);
-    d.fields = columnsOf(c, d.qualified);
+    readColumns(c, d);
     return d;
 }
 
@@ -97,9 +119,10 @@ void replace(PgConnection& c, const std::string& tableName, const std::vector<st
     if (fields.empty())
         throw EngineError(ErrorCode::InvalidArgument, at + " needs at least one field");
     for (size_t i = 0; i < fields.size(); ++i) {
-        if (fields[i].empty() || equalsIgnoreCase(fields[i], kRowId))
+        if (fields[i].empty() || equalsIgnoreCase(fields[i].substr(0, 3), "wk_"))
             throw EngineError(ErrorCode::InvalidArgument,
-                              at + ": a field cannot be named '" + fields[i] + "'");
+                              at + ": a field on a server cannot be named '" + fields[i] +
+                                  "' (names beginning with wk_ are the engine's)");
         for (size_t j = 0; j < i; ++j)
             if (equalsIgnoreCase(fields[i], fields[j]))
                 throw EngineError(ErrorCode::InvalidArgument,
@@ -139,10 +162,18 @@ void replace(PgConnection& c, const std::string& tableName, const std::vector<st
         std::string columns;
         std::string create = "CREATE TABLE " + qualified + " (" + kRowId +
                              " bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY";
+        const auto isSearched = [&](size_t i) {
+            return searched.empty() || (i < searched.size() && searched[i]);
+        };
         for (size_t i = 0; i < fields.size(); ++i) {
             columns += (i ? ", " : "") + pgIdentifier(fields[i]);
             create += ", " + pgIdentifier(fields[i]) + " text COLLATE \"C\"";
         }
+        for (size_t i = 0; i < fields.size(); ++i)
+            if (isSearched(i))
+                create += ", " + upperColumn(i) +
+                          " text COLLATE \"C\" GENERATED ALWAYS AS (wk_upper(" +
+                          pgIdentifier(fields[i]) + ")) STORED";
         c.exec(create + ")");
         long long sent = 0;
         std::vector<std::string> row;
@@ -168,9 +199,9 @@ void replace(PgConnection& c, const std::string& tableName, const std::vector<st
             return true;
         });
         for (size_t i = 0; i < fields.size(); ++i)
-            if (searched.empty() || (i < searched.size() && searched[i]))
-                c.exec("CREATE INDEX ON " + qualified + " USING gin (wk_upper(" +
-                       pgIdentifier(fields[i]) + ") gin_trgm_ops)");
+            if (isSearched(i))
+                c.exec("CREATE INDEX ON " + qualified + " USING gin (" + upperColumn(i) +
+                       " gin_trgm_ops)");
         std::optional<std::string> salt, hash;
         if (password) {
             salt = password::newSalt();

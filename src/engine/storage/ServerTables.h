@@ -16,10 +16,12 @@ class PgConnection;
 /// A table's records are in a table named after it ("Tagalog"; "Internet.db" is "Internet") in
 /// the connection's first schema: the column `wk_rowid` numbers the records in the table's order,
 /// and each field is a `text COLLATE "C"` column, in field order, so that texts compare and sort
-/// by code point as in table files. An empty text is stored as NULL. The row of `wk_tables` of
-/// that name marks it as a table of ours and keeps its generation and, for a protected table,
-/// the salted hash of its password (PasswordHash.h). The search index is a `pg_trgm` GIN index on
-/// `wk_upper(field)` for each searched field, which serves `Upper(field) like '%text%'`.
+/// by code point as in table files. An empty text is stored as NULL. Each searched field has
+/// beside it a column `wk_upper_N` (N its number from 1) that the server keeps as wk_upper of the
+/// field, with a `pg_trgm` GIN index: `Upper(field) like '%text%'` reads it, and nothing is
+/// upper-cased while searching. Field names therefore never begin with "wk_". The row of
+/// `wk_tables` of that name marks the table as ours and keeps its generation and, for a
+/// protected table, the salted hash of its password (PasswordHash.h).
 namespace servertables {
 
 /// The column that numbers the records.
@@ -30,6 +32,7 @@ struct Description {
     std::string name;      ///< as stored, e.g. "Tagalog"
     std::string qualified; ///< the records' table, quoted, e.g. "Tagalog"
     std::vector<std::string> fields;
+    std::vector<std::string> upperColumns; ///< per field, its wk_upper_N column or ""
     std::string passwordSalt;
     std::string passwordHash; ///< empty for a table without password
     std::string generation;   ///< new at every replace
@@ -49,7 +52,8 @@ std::string generation(PgConnection& connection, const std::string& name);
 /// ours is never dropped. Replacing a protected table needs its password (`password`); the new
 /// table is protected by `password` when one is given. `progress` is called now and then with
 /// the number of rows sent. `searched` names, by number, the fields that get a search index;
-/// empty for every field. Raises EngineError naming the table and the server.
+/// empty for every field. Raises EngineError naming the table and the server; InvalidArgument for
+/// a field name that begins with "wk_".
 void replace(PgConnection& connection, const std::string& tableName,
              const std::vector<std::string>& fields, const tablefile::RowReader& rows,
              const std::optional<std::string>& password,

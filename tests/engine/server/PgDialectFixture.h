@@ -57,7 +57,7 @@ protected:
         return translateForPostgres(statement, [&](const std::string& table) {
             for (const auto& [name, fields] : serverFields_)
                 if (equalsIgnoreCase(name, tablefile::baseName(table)))
-                    return PgTableRef{db.quoteIdentifier(name), fields};
+                    return PgTableRef{db.quoteIdentifier(name), fields, {}};
             throw EngineError(ErrorCode::NotFound, "no table " + table);
         });
     }

@@ -1,7 +1,11 @@
 // An alias that names a database on a server: the same searches, listings and changes as on
 // table files, several programs at once, protected tables, and a server that goes away.
 
+#include "engine/sql/PgDialect.h"
+
 #include "server/ServerAliasFixture.h"
+
+#include <algorithm>
 
 namespace wk::engine::test {
 namespace {
@@ -46,6 +50,32 @@ TEST_F(ServerAliasTest, SearchesGiveTheSameRecordsInTheSameOrderAsATableFile) {
         ASSERT_NO_THROW(server = rowsOn(kServerAlias, statement)) << statement;
         ASSERT_EQ(server, local) << statement;
     }
+    // A join's `*` gives the fields of both tables (not the server's own columns), in some order.
+    const std::string join = "SELECT * FROM Tagalog A JOIN Tagalog B ON A.Tagalo = B.Tagalo "
+                             "WHERE Upper(A.English) like \"%SUN%\"";
+    Rows local = rowsOn(kAlias, join);
+    Rows server = rowsOn(kServerAlias, join);
+    std::sort(local.begin(), local.end());
+    std::sort(server.begin(), server.end());
+    EXPECT_EQ(server, local);
+    EXPECT_EQ(local.front().size(), 2 * kFields.size());
+    // The window's search reads the columns kept in capitals through their trigram indexes.
+    admin.exec("SET enable_seqscan = off");
+    const std::string statement =
+        translateForPostgres(windowStatement("ARAW"), [](const std::string&) {
+            PgTableRef t{"\"Tagalog\"", kFields, {}};
+            for (size_t f = 0; f < kFields.size(); ++f)
+                t.upperColumns.push_back("wk_upper_" + std::to_string(f + 1));
+            return t;
+        });
+    EXPECT_EQ(statement.find("wk_upper("), std::string::npos) << statement;
+    const PgResult explained = admin.exec("EXPLAIN " + statement);
+    std::string plan;
+    for (int r = 0; r < explained.rows(); ++r)
+        plan += std::string(explained.text(r, 0)) + "\n";
+    admin.exec("RESET enable_seqscan");
+    EXPECT_NE(plan.find("Bitmap Index Scan on \"Tagalog_wk_upper_2_idx\""), std::string::npos)
+        << plan;
     // Faults are told as for table files.
     std::string message;
     EXPECT_EQ(codeOf([] { rowsOn(kServerAlias, "SELECT Nothing FROM Tagalog"); }, &message),
