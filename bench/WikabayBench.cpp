@@ -21,9 +21,10 @@
 // break inside a field is a space in the file. After the texts:
 //
 //   summary N=<n> texts=<k> p50_ms=<> p95_ms=<> slowest=<t> slowest_ms=<> slowest_ratio=<>
-//           worst_ratio_text=<t> worst_ratio=<> path=<index|plain>
+//           worst_ratio_text=<t> worst_ratio=<> path=<index|plain|server>
 //
-// (one line), the percentiles by nearest rank over the texts' medians. Then `open-all N=<n>
+// (one line), the percentiles by nearest rank over the texts' medians; path is server for an alias
+// on a PostgreSQL server, whose statements run there whatever --plain says. Then `open-all N=<n>
 // ms=<median>` for the statement the window opens with, and `memory N=<n> peak_rss_mb=<peak
 // resident size> peak_private_mb=<largest private resident size>` (the table files are read
 // through a memory map, whose pages count as resident but stay the system's file cache). --plain
@@ -286,7 +287,7 @@ double nearestRank(const std::vector<double>& sorted, int percent) {
     return sorted[std::max<size_t>(rank, 1) - 1];
 }
 
-void printSummary(const Options& o, const std::vector<Result>& results) {
+void printSummary(const Options& o, const std::vector<Result>& results, const char* path) {
     if (results.empty())
         return;
     std::vector<double> ms;
@@ -303,7 +304,7 @@ void printSummary(const Options& o, const std::vector<Result>& results) {
                 "slowest_ratio=%.3f worst_ratio_text=%s worst_ratio=%.3f path=%s\n",
                 o.n.c_str(), results.size(), nearestRank(ms, 50), nearestRank(ms, 95),
                 o.texts[slowest].text.c_str(), results[slowest].ms, results[slowest].ratio(),
-                o.texts[worst].text.c_str(), results[worst].ratio(), o.plain ? "plain" : "index");
+                o.texts[worst].text.c_str(), results[worst].ratio(), path);
 }
 
 int run(const Options& o) {
@@ -354,7 +355,8 @@ int run(const Options& o) {
                     o.n.c_str(), o.texts[t].text.c_str(), r.hits, r.ms, r.rgMs, r.ratio(),
                     o.texts[t].cls.c_str(), r.rgHits);
     }
-    printSummary(o, results);
+    printSummary(o, results,
+                 session.database(o.alias).onServer() ? "server" : o.plain ? "plain" : "index");
     std::printf("open-all N=%s ms=%.2f\n", o.n.c_str(), median(openMs));
     if (!o.lookups.empty()) {
         wk::engine::tagalog::Lookup lookup(session.database(o.alias));
