@@ -63,6 +63,13 @@ bool FormBase::guarded(const std::function<void()>& handler) {
     return errors::guarded(this, handler);
 }
 
+void FormBase::whenActivated(const std::function<void()>& handler) {
+    connect(qApp, &QGuiApplication::focusWindowChanged, this, [this, handler](QWindow* window) {
+        if (window && window == windowHandle())
+            QTimer::singleShot(0, this, [this, handler] { guarded(handler); });
+    });
+}
+
 void FormBase::setPlacement(const std::function<QPoint()>& placement) {
     placement_ = placement;
     setOuterPos(placement().x(), placement().y());

@@ -44,6 +44,11 @@ public:
     /// Runs `handler` through the default error handler; false when it failed.
     bool guarded(const std::function<void()>& handler);
 
+    /// Runs `handler` through the error handler whenever the window becomes active, from
+    /// another window of the program or from another program, once the activation is done (a
+    /// box it shows takes the activation itself).
+    void whenActivated(const std::function<void()>& handler);
+
     /// Called by the activation tracker; runs formActivate through the error handler.
     void activateFromOtherWindow();
     bool activationPending() const { return activationPending_; }

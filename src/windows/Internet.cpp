@@ -101,13 +101,7 @@ TFormInternet::TFormInternet() {
         }
         showWhetherTableCanChange();
     };
-    // It runs once the activation is done, as a box it may show takes the activation itself.
-    connect(qApp, &QGuiApplication::focusWindowChanged, this,
-            [this, readAgainIfReplaced](QWindow* window) {
-                if (window && window == windowHandle())
-                    QTimer::singleShot(
-                        0, this, [this, readAgainIfReplaced] { guarded(readAgainIfReplaced); });
-            });
+    whenActivated(readAgainIfReplaced);
 
     setTabOrder(DBGrid1, DBMemo1);
     setTabOrder(DBMemo1, BitBtn1);

@@ -90,7 +90,6 @@ TFormMain::TFormMain() {
 
     // Whenever the window becomes active (from another program too), a dictionary imported anew
     // since the statement ran is searched again, so that the count and the rows belong together.
-    // It runs once the activation is done, as a box it may show takes the activation itself.
     auto searchAgainIfReplaced = [this] {
         if (!Query1.tableReplaced())
             return;
@@ -100,12 +99,7 @@ TFormMain::TFormMain() {
         showCount();
         showSuggestions();
     };
-    connect(qApp, &QGuiApplication::focusWindowChanged, this,
-            [this, searchAgainIfReplaced](QWindow* window) {
-                if (window && window == windowHandle())
-                    QTimer::singleShot(
-                        0, this, [this, searchAgainIfReplaced] { guarded(searchAgainIfReplaced); });
-            });
+    whenActivated(searchAgainIfReplaced);
 
     guarded([this] { FormCreate(); });
 }

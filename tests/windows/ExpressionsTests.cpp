@@ -115,6 +115,20 @@ TEST_F(ExpressionsTest, ArrivingThroughAnotherApplicationStillCountsAsActivation
     EXPECT_EQ(caption(), "Wikabay - Expressions");
 }
 
+TEST_F(ExpressionsTest, PhraseBookImportedAnewWhileAwayIsReadAgainUnderTheSameTopic) {
+    open();
+    clickTopic(FormExpressions->Label8);
+    QWidget other;
+    activateSomethingElse(other);
+    Rows more = kExpressions;
+    more.insert(more.begin(), {"Water, please.", "Tubig po.", "Food"});
+    makeTable("Expressions1", {"English", "Tagalog", "Group"}, more);
+    activate(FormExpressions);
+    settle();
+    EXPECT_EQ(listed().size(), 4);
+    EXPECT_EQ(listed().front(), "Water, please.");
+}
+
 TEST_F(ExpressionsTest, CtrlDeleteAsksAndDeletesFromTheFileOnlyOnOk) {
     open();
     clickTopic(FormExpressions->Label8);
