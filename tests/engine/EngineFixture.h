@@ -46,6 +46,16 @@ inline bool mentions(const EngineError& e, const std::string& text) {
 using wk::testing::readBytes;
 using wk::testing::writeBytes;
 
+/// Reads `rows` one after the other, as an import takes them.
+inline tablefile::RowReader readerOf(const Rows& rows) {
+    return [&rows, next = size_t{0}](std::vector<std::string>& row) mutable {
+        if (next == rows.size())
+            return false;
+        row = rows[next++];
+        return true;
+    };
+}
+
 /// Where the tests' tables are kept: table files in the alias's folder, or, when a test program
 /// sets `serverUri` (the server tests run some engine tests again that way), the database it
 /// names, into which `import` imports a table and which `clear` empties before each test.
@@ -104,24 +114,16 @@ protected:
             tableHome().import(name, fields, rows, password);
             return;
         }
-        size_t next = 0;
-        tablefile::replace(
-            folder.empty() ? tables_ : folder, name, fields,
-            [&](std::vector<std::string>& row) {
-                if (next == rows.size())
-                    return false;
-                row = rows[next++];
-                return true;
-            },
-            password, {}, searched);
+        tablefile::replace(folder.empty() ? tables_ : folder, name, fields, readerOf(rows),
+                           password, {}, searched);
     }
 
-    /// Every field of every record that `statement` gives on the alias, in its order, read
+    /// Every field of every record that `statement` gives on `alias`, in its order, read
     /// through a Query of the session "Test".
-    static Rows queryRows(const std::string& statement) {
+    static Rows queryRows(const std::string& statement, const std::string& alias = kAlias) {
         Query q;
         q.setSessionName("Test");
-        q.setDatabaseName(kAlias);
+        q.setDatabaseName(alias);
         q.addSql(statement);
         q.open();
         Rows out;

@@ -55,12 +55,15 @@ std::string function(const std::string& name, const std::string& body, bool stri
 // of its list, so a text pays for a part only when it holds one of its letters, and ASCII
 // letters are left to upper() or lower() under the C collation, which change them only, at once.
 struct CaseMapping {
-    std::string from[3];
-    std::string to[3];
+    // Latin-1 beyond ASCII, and the others; ASCII needs no list.
+    std::string from[2];
+    std::string to[2];
     std::vector<bool> mapped = std::vector<bool>(0x110000, false);
 
     void add(UChar32 cp, const std::string& to8) {
-        const int part = cp < 0x80 ? 0 : cp < 0x100 ? 1 : 2;
+        if (cp < 0x80)
+            return;
+        const int part = cp < 0x100 ? 0 : 1;
         mapped[static_cast<size_t>(cp)] = true;
         appendUtf8(from[part], cp);
         to[part] += to8;
@@ -77,9 +80,9 @@ struct CaseMapping {
                    }));
         };
         const std::string ascii = std::string(asciiFunction) + "((" + text + ") COLLATE \"C\")";
-        const std::string latin = "CASE WHEN " + holds(0x80, 0xFF) + " THEN " + part(1, ascii) +
+        const std::string latin = "CASE WHEN " + holds(0x80, 0xFF) + " THEN " + part(0, ascii) +
                                   " ELSE " + ascii + " END";
-        return "CASE WHEN " + holds(0x100, 0x10FFFF) + " THEN " + part(2, latin) + " ELSE " +
+        return "CASE WHEN " + holds(0x100, 0x10FFFF) + " THEN " + part(1, latin) + " ELSE " +
                latin + " END";
     }
 };

@@ -29,6 +29,17 @@ template <typename Action> PgError pgErrorOf(Action&& action) {
     return PgError(ErrorCode::General, "<no error was raised>", "");
 }
 
+/// Drops every table of ours on the server `c` is connected to and forgets them, so that a test
+/// starts without them.
+inline void dropOurTables(PgConnection& c) {
+    if (c.exec("SELECT to_regclass('wk_tables') IS NOT NULL").text(0, 0) != "t")
+        return;
+    const PgResult names = c.exec("SELECT name FROM wk_tables");
+    for (int i = 0; i < names.rows(); ++i)
+        c.exec("DROP TABLE IF EXISTS " + c.quoteIdentifier(names.text(i, 0)));
+    c.exec("DELETE FROM wk_tables");
+}
+
 class PgTest : public ::testing::Test {
 protected:
     PgCluster& cluster = sharedCluster();

@@ -3,7 +3,7 @@
 
 #include "engine/server/PgConnection.h"
 
-#include "server/PgCluster.h"
+#include "server/PgFixture.h"
 #include "tools/AdminRunner.h"
 
 namespace wk::tools::test {
@@ -32,9 +32,8 @@ protected:
         AdminToolTest::SetUp();
         if (!cluster.running())
             cluster.start();
-        admin.exec("DROP TABLE IF EXISTS \"Words\"");
-        if (admin.exec("SELECT to_regclass('wk_tables') IS NOT NULL").text(0, 0) == "t")
-            admin.exec("DELETE FROM wk_tables WHERE name = 'Words'");
+        engine::test::dropOurTables(admin);
+        admin.exec("DROP TABLE IF EXISTS \"Words\""); // as the dialect tests make it by hand
         fs::create_directories(dir() / "tables");
         ok({"alias", "set", "Local", "tables"});
         ok({"alias", "set", "School", cluster.uri()});

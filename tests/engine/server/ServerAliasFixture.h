@@ -29,12 +29,7 @@ protected:
             cluster.start();
         setAlias(kServerAlias, cluster.uri());
         // Every test starts without tables of ours on the server.
-        if (admin.exec("SELECT to_regclass('wk_tables') IS NOT NULL").text(0, 0) == "t") {
-            const PgResult names = admin.exec("SELECT name FROM wk_tables");
-            for (int i = 0; i < names.rows(); ++i)
-                admin.exec("DROP TABLE IF EXISTS " + admin.quoteIdentifier(names.text(i, 0)));
-            admin.exec("DROP TABLE wk_tables");
-        }
+        dropOurTables(admin);
         // and without the tables that other tests made there by hand.
         for (const char* name : {"Tagalog", "Internet", "Grades"})
             admin.exec(std::string("DROP TABLE IF EXISTS \"") + name + "\"");
@@ -44,16 +39,7 @@ protected:
     void importOnServer(const std::string& name, const std::vector<std::string>& fields,
                         const Rows& rows,
                         const std::optional<std::string>& password = std::nullopt) {
-        size_t next = 0;
-        servertables::replace(
-            admin, name, fields,
-            [&](std::vector<std::string>& row) {
-                if (next == rows.size())
-                    return false;
-                row = rows[next++];
-                return true;
-            },
-            password);
+        servertables::replace(admin, name, fields, readerOf(rows), password);
     }
 
     /// The same records in a table file of the local alias and on the server.
@@ -61,23 +47,6 @@ protected:
                     const Rows& rows) {
         makeTable(name, fields, rows);
         importOnServer(name, fields, rows);
-    }
-
-    /// Every field of every record `statement` gives on `alias`, in order.
-    static Rows rowsOn(const std::string& alias, const std::string& statement) {
-        Query q;
-        q.setSessionName("Test");
-        q.setDatabaseName(alias);
-        q.addSql(statement);
-        q.open();
-        Rows out;
-        for (long long r = 0; r < q.recordCount(); ++r) {
-            std::vector<std::string> row;
-            for (int f = 0; f < static_cast<int>(q.fieldNames().size()); ++f)
-                row.push_back(q.valueAt(r, f));
-            out.push_back(row);
-        }
-        return out;
     }
 
     /// Opens `t` on table `name` of the server alias in session `session`.

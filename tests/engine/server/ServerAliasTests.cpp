@@ -45,16 +45,16 @@ TEST_F(ServerAliasTest, SearchesGiveTheSameRecordsInTheSameOrderAsATableFile) {
           "SELECT T.* FROM Tagalog T WHERE Lower(T.Examples) like '%σοφ%'"})
         statements.push_back(s);
     for (const std::string& statement : statements) {
-        const Rows local = rowsOn(kAlias, statement);
+        const Rows local = queryRows(statement, kAlias);
         Rows server;
-        ASSERT_NO_THROW(server = rowsOn(kServerAlias, statement)) << statement;
+        ASSERT_NO_THROW(server = queryRows(statement, kServerAlias)) << statement;
         ASSERT_EQ(server, local) << statement;
     }
     // A join's `*` gives the fields of both tables (not the server's own columns), in some order.
     const std::string join = "SELECT * FROM Tagalog A JOIN Tagalog B ON A.Tagalo = B.Tagalo "
                              "WHERE Upper(A.English) like \"%SUN%\"";
-    Rows local = rowsOn(kAlias, join);
-    Rows server = rowsOn(kServerAlias, join);
+    Rows local = queryRows(join, kAlias);
+    Rows server = queryRows(join, kServerAlias);
     std::sort(local.begin(), local.end());
     std::sort(server.begin(), server.end());
     EXPECT_EQ(server, local);
@@ -78,15 +78,18 @@ TEST_F(ServerAliasTest, SearchesGiveTheSameRecordsInTheSameOrderAsATableFile) {
         << plan;
     // Faults are told as for table files.
     std::string message;
-    EXPECT_EQ(codeOf([] { rowsOn(kServerAlias, "SELECT Nothing FROM Tagalog"); }, &message),
+    EXPECT_EQ(codeOf([] { queryRows("SELECT Nothing FROM Tagalog", kServerAlias); }, &message),
               ErrorCode::NotFound);
     EXPECT_EQ(message, "Field 'Nothing' not found");
-    EXPECT_EQ(codeOf([] { rowsOn(kServerAlias, "SELECT * FROM Missing"); }), ErrorCode::NotFound);
-    EXPECT_EQ(codeOf([] { rowsOn(kServerAlias, "DELETE FROM Tagalog"); }), ErrorCode::InvalidSql);
+    EXPECT_EQ(codeOf([] { queryRows("SELECT * FROM Missing", kServerAlias); }),
+              ErrorCode::NotFound);
+    EXPECT_EQ(codeOf([] { queryRows("DELETE FROM Tagalog", kServerAlias); }),
+              ErrorCode::InvalidSql);
     // A SELECT cannot change anything through a function either.
-    EXPECT_EQ(
-        codeOf([] { rowsOn(kServerAlias, "SELECT set_config('x.y', 'z', false), nextval('n')"); }),
-        ErrorCode::InvalidSql);
+    EXPECT_EQ(codeOf([] {
+                  queryRows("SELECT set_config('x.y', 'z', false), nextval('n')", kServerAlias);
+              }),
+              ErrorCode::InvalidSql);
 }
 
 // The same steps on a table file and on the server leave the same records.
@@ -255,13 +258,13 @@ TEST_F(ServerAliasTest, ServerThatGoesAwayIsOneClearErrorAndTheTableComesBack) {
     EXPECT_TRUE(t.active());
     EXPECT_EQ(t.fieldAsText("Description"), "Written after the server came back");
     EXPECT_FALSE(t.tableReplaced());
-    EXPECT_EQ(codeOf([] { rowsOn(kServerAlias, "SELECT * FROM Internet"); }),
+    EXPECT_EQ(codeOf([] { queryRows("SELECT * FROM Internet", kServerAlias); }),
               ErrorCode::ServerUnavailable);
     cluster.start();
     // Coming back to the window connects again.
     EXPECT_FALSE(t.tableReplaced());
     t.post();
-    EXPECT_EQ(rowsOn(kServerAlias, "SELECT Description FROM Internet")[2][0],
+    EXPECT_EQ(queryRows("SELECT Description FROM Internet", kServerAlias)[2][0],
               "Written after the server came back");
 }
 
