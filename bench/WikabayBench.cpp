@@ -34,8 +34,8 @@
 // are none) of each word, as one open program does it: `lookup N=<n> word=<w> entries=<count>
 // ms=<median> rg_ms=<median> ratio=<ms/rg_ms>`. All times are medians over the rounds.
 
-#include "engine/EngineError.h"
-#include "engine/search/UnicodeText.h"
+#include "engine/base/EngineError.h"
+#include "engine/base/UnicodeText.h"
 #include "engine/sql/Query.h"
 #include "engine/storage/Database.h"
 #include "engine/storage/Session.h"
@@ -356,7 +356,9 @@ int run(const Options& o) {
                     o.texts[t].cls.c_str(), r.rgHits);
     }
     printSummary(o, results,
-                 session.database(o.alias).onServer() ? "server" : o.plain ? "plain" : "index");
+                 session.database(o.alias).onServer() ? "server"
+                 : o.plain                            ? "plain"
+                                                      : "index");
     std::printf("open-all N=%s ms=%.2f\n", o.n.c_str(), median(openMs));
     if (!o.lookups.empty()) {
         wk::engine::tagalog::Lookup lookup(session.database(o.alias));

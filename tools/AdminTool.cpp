@@ -5,7 +5,8 @@
 #include "Csv.h"
 #include "StarDictExport.h"
 
-#include "engine/EngineError.h"
+#include "engine/base/AsciiText.h"
+#include "engine/base/EngineError.h"
 #include "engine/config/Aliases.h"
 #include "engine/config/ConfigStore.h"
 #include "engine/config/ConfigTree.h"

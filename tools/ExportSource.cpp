@@ -1,6 +1,6 @@
 #include "ExportSource.h"
 
-#include "engine/EngineError.h"
+#include "engine/base/EngineError.h"
 #include "engine/sql/Table.h"
 #include "engine/storage/TableFile.h"
 

@@ -4,7 +4,7 @@
 
 #include "HtmlText.h"
 
-#include "engine/EngineError.h"
+#include "engine/base/EngineError.h"
 #include "engine/storage/Session.h"
 #include "engine/tagalog/Lookup.h"
 

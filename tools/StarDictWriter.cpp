@@ -1,5 +1,7 @@
 #include "StarDictWriter.h"
 
+#include "engine/base/AsciiText.h"
+
 #include <zlib.h>
 
 #include <algorithm>
@@ -16,10 +18,6 @@ namespace wk::tools {
 namespace fs = std::filesystem;
 
 namespace {
-
-unsigned char asciiLower(unsigned char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c - 'A' + 'a') : c;
-}
 
 void putBigEndian32(std::string& out, std::uint32_t v) {
     for (int shift = 24; shift >= 0; shift -= 8)
@@ -70,8 +68,8 @@ z_stream& zs(void* stream) {
 int stardictCompare(std::string_view a, std::string_view b) {
     const size_t n = std::min(a.size(), b.size());
     for (size_t i = 0; i < n; ++i) {
-        const int ca = asciiLower(static_cast<unsigned char>(a[i]));
-        const int cb = asciiLower(static_cast<unsigned char>(b[i]));
+        const int ca = static_cast<unsigned char>(wk::engine::asciiLower(a[i]));
+        const int cb = static_cast<unsigned char>(wk::engine::asciiLower(b[i]));
         if (ca != cb)
             return ca - cb;
     }

@@ -3,7 +3,7 @@
 // Shared ground of the engine tests: every test gets its own temporary folder, with the engine's
 // configuration and data folders inside it, so that nothing touches the real home.
 
-#include "engine/EngineError.h"
+#include "engine/base/EngineError.h"
 #include "engine/config/Aliases.h"
 #include "engine/config/ConfigStore.h"
 #include "engine/config/ConfigTree.h"

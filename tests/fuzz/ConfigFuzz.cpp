@@ -4,7 +4,7 @@
 
 #include "FuzzCheck.h"
 
-#include "engine/EngineError.h"
+#include "engine/base/EngineError.h"
 #include "engine/config/ConfigTree.h"
 
 #include <string>

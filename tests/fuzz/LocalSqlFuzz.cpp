@@ -6,7 +6,7 @@
 
 #include "FuzzCheck.h"
 
-#include "engine/EngineError.h"
+#include "engine/base/EngineError.h"
 #include "engine/sql/LocalSql.h"
 
 #include <sqlite3.h>

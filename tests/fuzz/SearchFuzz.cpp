@@ -10,7 +10,7 @@
 
 #include "FuzzCheck.h"
 
-#include "engine/EngineError.h"
+#include "engine/base/EngineError.h"
 #include "engine/config/Aliases.h"
 #include "engine/config/ConfigStore.h"
 #include "engine/sql/Query.h"

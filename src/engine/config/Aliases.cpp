@@ -1,6 +1,7 @@
 #include "engine/config/Aliases.h"
 
-#include "engine/EngineError.h"
+#include "engine/base/AsciiText.h"
+#include "engine/base/EngineError.h"
 #include "engine/config/ConfigTree.h"
 #include "engine/config/EnginePaths.h"
 

@@ -1,6 +1,6 @@
 #include "engine/config/ConfigApi.h"
 
-#include "engine/EngineError.h"
+#include "engine/base/EngineError.h"
 #include "engine/config/ConfigStore.h"
 
 #include <cstring>

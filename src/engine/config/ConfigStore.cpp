@@ -1,7 +1,7 @@
 #include "engine/config/ConfigStore.h"
 
-#include "engine/EngineError.h"
-#include "engine/FileUtil.h"
+#include "engine/base/EngineError.h"
+#include "engine/base/FileUtil.h"
 #include "engine/config/EnginePaths.h"
 
 namespace wk::engine {

@@ -1,19 +1,13 @@
 #include "engine/config/ConfigTree.h"
 
-#include "engine/EngineError.h"
+#include "engine/base/AsciiText.h"
+#include "engine/base/EngineError.h"
 
 #include <algorithm>
 #include <cctype>
 #include <unordered_set>
 
 namespace wk::engine {
-
-bool equalsIgnoreCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::toupper(static_cast<unsigned char>(x)) ==
-                      std::toupper(static_cast<unsigned char>(y));
-           });
-}
 
 namespace {
 
@@ -32,10 +26,7 @@ std::string_view trim(std::string_view s) {
 
 // The key of a normalised path in the tree's index: its letters in capitals.
 std::string pathKey(std::string_view path) {
-    std::string key(path);
-    for (char& c : key)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return key;
+    return asciiUpper(std::string(path));
 }
 
 // True when `path` lies below `parent` (or is it); `rest` receives what follows `parent`.

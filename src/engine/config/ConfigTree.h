@@ -69,7 +69,4 @@ private:
     std::unordered_map<std::string, size_t> index_;
 };
 
-/// Compares two names without regard to ASCII letter case.
-bool equalsIgnoreCase(std::string_view a, std::string_view b);
-
 } // namespace wk::engine

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "engine/EngineError.h"
+#include "engine/base/EngineError.h"
+#include "engine/base/Sqlite.h"
 #include "engine/search/PostingBlock.h"
 #include "engine/search/SearchGrams.h"
-#include "engine/storage/Sqlite.h"
 
 #include <cstdint>
 #include <string>

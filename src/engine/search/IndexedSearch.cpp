@@ -1,7 +1,7 @@
 #include "engine/search/IndexedSearch.h"
 
-#include "engine/EngineError.h"
-#include "engine/config/ConfigTree.h"
+#include "engine/base/AsciiText.h"
+#include "engine/base/EngineError.h"
 #include "engine/search/IndexStorage.h"
 #include "engine/search/SearchIndex.h"
 #include "engine/search/Workers.h"

@@ -1,7 +1,8 @@
 #include "engine/search/SearchGrams.h"
 
+#include "engine/base/AsciiText.h"
+#include "engine/base/UnicodeText.h"
 #include "engine/search/PieceFind.h"
-#include "engine/search/UnicodeText.h"
 
 #include <algorithm>
 #include <cstring>
@@ -13,12 +14,6 @@ namespace {
 constexpr size_t kMaxPattern = 1000;
 // Each bridge costs a few reads of the index per block and field.
 constexpr size_t kMaxBridges = 4;
-
-void toAsciiCapitals(std::string& text) {
-    for (char& c : text)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - ('a' - 'A'));
-}
 
 } // namespace
 
@@ -33,7 +28,7 @@ std::string searchableText(std::string_view value) {
     std::string text = toUpperUtf8(value);
     if (const size_t nul = text.find('\0'); nul != std::string::npos)
         text.resize(nul);
-    toAsciiCapitals(text);
+    asciiUpperInPlace(text);
     return text;
 }
 
@@ -92,7 +87,7 @@ PatternPlan planPattern(std::string_view pattern) {
         return plan;
     plan.usable = true;
     std::string p(pattern);
-    toAsciiCapitals(p);
+    asciiUpperInPlace(p);
     plan.folded = p;
     // The literal runs between wildcards; a match holds each run as it stands.
     std::vector<std::string_view> runs;
@@ -171,7 +166,7 @@ namespace {
 template <bool FoldText> bool matches(std::string_view folded, std::string_view text) {
     auto at = [&](size_t i) {
         const char c = text[i];
-        return FoldText && c >= 'a' && c <= 'z' ? static_cast<char>(c - ('a' - 'A')) : c;
+        return FoldText ? asciiUpper(c) : c;
     };
     auto charLength = [&](size_t i) {
         size_t end = i + 1;

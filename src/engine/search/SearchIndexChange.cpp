@@ -1,9 +1,9 @@
 #include "engine/search/SearchIndex.h"
 
-#include "engine/EngineError.h"
+#include "engine/base/EngineError.h"
+#include "engine/base/Sqlite.h"
 #include "engine/search/BlockTexts.h"
 #include "engine/search/IndexStorage.h"
-#include "engine/storage/Sqlite.h"
 
 #include <algorithm>
 #include <iterator>

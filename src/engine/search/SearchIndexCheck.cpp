@@ -1,8 +1,8 @@
 #include "engine/search/SearchIndexCheck.h"
 
+#include "engine/base/Sqlite.h"
 #include "engine/search/IndexStorage.h"
 #include "engine/search/SearchIndex.h"
-#include "engine/storage/Sqlite.h"
 
 #include <map>
 #include <optional>

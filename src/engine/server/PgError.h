@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/EngineError.h"
+#include "engine/base/EngineError.h"
 
 #include <string>
 #include <string_view>

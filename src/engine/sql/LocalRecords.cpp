@@ -1,9 +1,9 @@
-#include "engine/EngineError.h"
+#include "engine/base/EngineError.h"
+#include "engine/base/Sqlite.h"
 #include "engine/search/SearchIndex.h"
 #include "engine/sql/RecordStore.h"
 #include "engine/sql/Table.h"
 #include "engine/storage/Database.h"
-#include "engine/storage/Sqlite.h"
 
 #include <fcntl.h>
 #include <sqlite3.h>

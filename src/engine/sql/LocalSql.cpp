@@ -1,9 +1,8 @@
 #include "engine/sql/LocalSql.h"
 
-#include "engine/EngineError.h"
-#include "engine/config/ConfigTree.h"
+#include "engine/base/EngineError.h"
+#include "engine/base/Sqlite.h"
 #include "engine/sql/SqlScan.h"
-#include "engine/storage/Sqlite.h"
 #include "engine/storage/TableFile.h"
 
 #include <array>

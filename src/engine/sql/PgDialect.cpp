@@ -1,7 +1,7 @@
 #include "engine/sql/PgDialect.h"
 
-#include "engine/EngineError.h"
-#include "engine/config/ConfigTree.h"
+#include "engine/base/AsciiText.h"
+#include "engine/base/EngineError.h"
 #include "engine/server/PgText.h"
 #include "engine/sql/SqlScan.h"
 
@@ -13,13 +13,6 @@ namespace wk::engine {
 namespace {
 
 using namespace sqlscan;
-
-std::string asciiUpper(std::string s) {
-    for (char& c : s)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - ('a' - 'A'));
-    return s;
-}
 
 // Words where an operand of like ends, and words that never name a field.
 bool isBoundaryWord(const Token& t) {

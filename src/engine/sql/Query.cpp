@@ -1,6 +1,6 @@
 #include "engine/sql/Query.h"
 
-#include "engine/EngineError.h"
+#include "engine/base/EngineError.h"
 #include "engine/search/IndexedSearch.h"
 #include "engine/sql/LocalSql.h"
 #include "engine/sql/RowSource.h"

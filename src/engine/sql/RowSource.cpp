@@ -1,6 +1,6 @@
 #include "engine/sql/RowSource.h"
 
-#include "engine/EngineError.h"
+#include "engine/base/EngineError.h"
 
 #include <algorithm>
 

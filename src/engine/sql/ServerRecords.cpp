@@ -1,5 +1,5 @@
-#include "engine/EngineError.h"
-#include "engine/config/ConfigTree.h"
+#include "engine/base/AsciiText.h"
+#include "engine/base/EngineError.h"
 #include "engine/server/PgConnection.h"
 #include "engine/server/PgText.h"
 #include "engine/sql/RecordStore.h"

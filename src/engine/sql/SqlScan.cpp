@@ -1,6 +1,6 @@
 #include "engine/sql/SqlScan.h"
 
-#include "engine/config/ConfigTree.h"
+#include "engine/base/AsciiText.h"
 #include "engine/storage/TableFile.h"
 
 #include <array>

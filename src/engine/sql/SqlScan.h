@@ -3,7 +3,7 @@
 // The reading of local SQL that its translators share: tokens, the statement's checks and the
 // table references of its FROM lists.
 
-#include "engine/EngineError.h"
+#include "engine/base/EngineError.h"
 
 #include <functional>
 #include <optional>

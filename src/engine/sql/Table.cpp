@@ -1,7 +1,7 @@
 #include "engine/sql/Table.h"
 
-#include "engine/EngineError.h"
-#include "engine/config/ConfigTree.h"
+#include "engine/base/AsciiText.h"
+#include "engine/base/EngineError.h"
 #include "engine/sql/RecordStore.h"
 #include "engine/sql/RowSource.h"
 #include "engine/storage/Database.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/EngineError.h"
+#include "engine/base/EngineError.h"
 #include "engine/sql/Dataset.h"
 
 #include <memory>

@@ -1,7 +1,7 @@
 #include "engine/storage/Database.h"
 
-#include "engine/EngineError.h"
-#include "engine/search/UnicodeText.h"
+#include "engine/base/EngineError.h"
+#include "engine/base/UnicodeText.h"
 #include "engine/server/PgConnInfo.h"
 #include "engine/server/PgConnection.h"
 #include "engine/storage/PasswordHash.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/storage/Sqlite.h"
+#include "engine/base/Sqlite.h"
 
 #include <filesystem>
 #include <map>

@@ -1,6 +1,6 @@
 #include "engine/storage/PasswordHash.h"
 
-#include "engine/EngineError.h"
+#include "engine/base/EngineError.h"
 
 #include <openssl/evp.h>
 #include <openssl/rand.h>

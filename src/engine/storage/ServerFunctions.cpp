@@ -1,6 +1,6 @@
 #include "engine/storage/ServerFunctions.h"
 
-#include "engine/search/UnicodeText.h"
+#include "engine/base/UnicodeText.h"
 #include "engine/server/PgText.h"
 
 #include <unicode/uchar.h>

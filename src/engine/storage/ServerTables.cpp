@@ -1,7 +1,7 @@
 #include "engine/storage/ServerTables.h"
 
-#include "engine/EngineError.h"
-#include "engine/config/ConfigTree.h"
+#include "engine/base/AsciiText.h"
+#include "engine/base/EngineError.h"
 #include "engine/server/PgConnection.h"
 #include "engine/server/PgText.h"
 #include "engine/storage/PasswordHash.h"

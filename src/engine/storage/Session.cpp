@@ -1,7 +1,8 @@
 #include "engine/storage/Session.h"
 
-#include "engine/EngineError.h"
-#include "engine/FileUtil.h"
+#include "engine/base/AsciiText.h"
+#include "engine/base/EngineError.h"
+#include "engine/base/FileUtil.h"
 #include "engine/config/Aliases.h"
 #include "engine/config/ConfigStore.h"
 #include "engine/config/EnginePaths.h"
@@ -20,12 +21,6 @@ namespace {
 std::vector<Session*>& registry() {
     static std::vector<Session*> sessions;
     return sessions;
-}
-
-std::string upper(std::string s) {
-    for (char& c : s)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
 }
 
 } // namespace
@@ -101,7 +96,7 @@ void Session::applyNetDir(const std::string& dir) const {
 Database& Session::database(const std::string& alias) {
     if (!active_)
         open();
-    const std::string key = upper(alias);
+    const std::string key = asciiUpper(alias);
     auto it = databases_.find(key);
     if (it != databases_.end())
         return *it->second;

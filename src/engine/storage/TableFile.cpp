@@ -1,10 +1,10 @@
 #include "engine/storage/TableFile.h"
 
-#include "engine/EngineError.h"
-#include "engine/config/ConfigTree.h"
+#include "engine/base/AsciiText.h"
+#include "engine/base/EngineError.h"
+#include "engine/base/Sqlite.h"
 #include "engine/search/SearchIndex.h"
 #include "engine/storage/PasswordHash.h"
-#include "engine/storage/Sqlite.h"
 
 #include <sqlite3.h>
 
@@ -102,13 +102,6 @@ std::string ownTriggerSql(const std::string& name) {
     return {};
 }
 
-std::string lowerAscii(std::string s) {
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return s;
-}
-
 [[noreturn]] void refuse(const std::string& tableName, const std::filesystem::path& folder,
                          const std::string& why) {
     throw EngineError(ErrorCode::Corrupt,
@@ -157,7 +150,7 @@ Shape readShape(const SqliteDb& db, const std::string& schema, const std::string
             refuse(tableName, folder, "its schema is damaged");
         if (type == "index")
             continue;
-        const std::string lower = lowerAscii(name);
+        const std::string lower = asciiLower(name);
         const char* own = ownTableSql(lower);
         if ((own || lower == kRecords) && isVirtual)
             refuse(tableName, folder, "'" + name + "' is a virtual table");

@@ -1,9 +1,9 @@
 #include "engine/tagalog/LookupIndex.h"
 
-#include "engine/EngineError.h"
-#include "engine/config/ConfigTree.h"
+#include "engine/base/AsciiText.h"
+#include "engine/base/EngineError.h"
+#include "engine/base/Sqlite.h"
 #include "engine/storage/Database.h"
-#include "engine/storage/Sqlite.h"
 #include "engine/tagalog/Spelling.h"
 
 #include <algorithm>

@@ -1,5 +1,7 @@
 #include "engine/tagalog/Morphology.h"
 
+#include "engine/base/AsciiText.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <map>
@@ -552,7 +554,7 @@ std::optional<std::string> normalized(std::string_view word) {
     for (const char c : word) {
         const auto b = static_cast<unsigned char>(c);
         if (b >= 'A' && b <= 'Z')
-            out += static_cast<char>(b - 'A' + 'a');
+            out += asciiLower(c);
         else if ((b >= 'a' && b <= 'z') || b >= 0x80 || c == '-' || c == '\'')
             out += c;
         else

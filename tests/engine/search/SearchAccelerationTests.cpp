@@ -3,9 +3,9 @@
 
 #include "SearchFixture.h"
 
+#include "engine/base/Sqlite.h"
 #include "engine/search/PostingBlock.h"
 #include "engine/search/SearchGrams.h"
-#include "engine/storage/Sqlite.h"
 
 #include <sqlite3.h>
 

@@ -6,16 +6,16 @@
 
 #include "EngineFixture.h"
 
+#include "engine/base/Sqlite.h"
+#include "engine/base/UnicodeText.h"
 #include "engine/search/IndexedSearch.h"
 #include "engine/search/SearchGrams.h"
 #include "engine/search/SearchIndexCheck.h"
-#include "engine/search/UnicodeText.h"
 #include "engine/sql/LocalSql.h"
 #include "engine/sql/Query.h"
 #include "engine/sql/Table.h"
 #include "engine/storage/Database.h"
 #include "engine/storage/Session.h"
-#include "engine/storage/Sqlite.h"
 
 #include <algorithm>
 #include <random>

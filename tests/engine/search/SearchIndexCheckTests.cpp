@@ -3,6 +3,7 @@
 
 #include "EngineFixture.h"
 
+#include "engine/base/Sqlite.h"
 #include "engine/search/BlockTexts.h"
 #include "engine/search/PostingBlock.h"
 #include "engine/search/SearchIndex.h"
@@ -11,7 +12,6 @@
 #include "engine/sql/Table.h"
 #include "engine/storage/Database.h"
 #include "engine/storage/Session.h"
-#include "engine/storage/Sqlite.h"
 #include "engine/tagalog/LookupIndex.h"
 
 #include <sqlite3.h>

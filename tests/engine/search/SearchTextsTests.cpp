@@ -5,11 +5,11 @@
 
 #include "SearchFixture.h"
 
+#include "engine/base/Sqlite.h"
 #include "engine/search/BlockTexts.h"
 #include "engine/search/PostingBlock.h"
 #include "engine/search/SearchGrams.h"
 #include "engine/search/SearchIndex.h"
-#include "engine/storage/Sqlite.h"
 
 #include <map>
 

@@ -3,7 +3,8 @@
 // Shared ground of the dialect tests: the same records in a local table file and in a table on
 // the throw-away cluster, and statements run on both.
 
-#include "engine/search/UnicodeText.h"
+#include "engine/base/AsciiText.h"
+#include "engine/base/UnicodeText.h"
 #include "engine/sql/PgDialect.h"
 #include "engine/sql/Query.h"
 #include "engine/storage/ServerFunctions.h"

@@ -3,10 +3,10 @@
 
 #include "EngineFixture.h"
 
+#include "engine/base/Sqlite.h"
 #include "engine/sql/Query.h"
 #include "engine/sql/Table.h"
 #include "engine/storage/Session.h"
-#include "engine/storage/Sqlite.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

@@ -4,10 +4,10 @@
 
 #include "EngineFixture.h"
 
+#include "engine/base/Sqlite.h"
 #include "engine/sql/Query.h"
 #include "engine/sql/Table.h"
 #include "engine/storage/Session.h"
-#include "engine/storage/Sqlite.h"
 #include "engine/tagalog/LookupIndex.h"
 
 #include <sqlite3.h>

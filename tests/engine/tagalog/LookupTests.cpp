@@ -4,10 +4,10 @@
 #include "EngineFixture.h"
 #include "tagalog/BundledDictionary.h"
 
+#include "engine/base/Sqlite.h"
 #include "engine/sql/Table.h"
 #include "engine/storage/Database.h"
 #include "engine/storage/Session.h"
-#include "engine/storage/Sqlite.h"
 #include "engine/tagalog/Lookup.h"
 #include "engine/tagalog/LookupIndex.h"
 #include "engine/tagalog/SpellChecker.h"

@@ -1,4 +1,6 @@
-#include "engine/search/UnicodeText.h"
+#include "engine/base/UnicodeText.h"
+
+#include "engine/base/AsciiText.h"
 
 #include <unicode/uchar.h>
 #include <unicode/unistr.h>
@@ -77,7 +79,7 @@ std::string toUpperUtf8(std::string_view text) {
     for (size_t i = 0; i < n;) {
         const unsigned char c = s[i];
         if (c < 0x80) {
-            out += static_cast<char>(c >= 'a' && c <= 'z' ? c - ('a' - 'A') : c);
+            out += asciiUpper(static_cast<char>(c));
             ++i;
             continue;
         }

@@ -3,11 +3,11 @@
 
 #include "EngineFixture.h"
 
+#include "engine/base/Sqlite.h"
+#include "engine/base/UnicodeText.h"
 #include "engine/search/SearchGrams.h"
-#include "engine/search/UnicodeText.h"
 #include "engine/storage/Database.h"
 #include "engine/storage/Session.h"
-#include "engine/storage/Sqlite.h"
 
 #include <sqlite3.h>
 #include <unicode/locid.h>

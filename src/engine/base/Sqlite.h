@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/EngineError.h"
+#include "engine/base/EngineError.h"
 
 #include <cstdint>
 #include <optional>
@@ -32,8 +32,17 @@ public:
     std::string lastError() const;
     int lastErrorCode() const;
 
+    /// Records that a transaction or savepoint could not be rolled back when it was left without
+    /// a commit (Transaction.h), so the connection may still hold its half-made change: from now
+    /// on every statement on it raises EngineError (General) with `why` instead of running, so
+    /// that nothing is written on top of that change or committed with it.
+    void markUndoFailed(const std::string& why);
+    /// Raises the error recorded by markUndoFailed, if there is one.
+    void requireUsable() const;
+
 private:
     sqlite3* db_ = nullptr;
+    std::string undoFailure_;
 };
 
 /// Owns one prepared statement. Bind parameters are numbered from 1; columns from 0.

@@ -1,6 +1,6 @@
-#include "engine/FileUtil.h"
+#include "engine/base/FileUtil.h"
 
-#include "engine/EngineError.h"
+#include "engine/base/EngineError.h"
 
 #include <algorithm>
 #include <cerrno>

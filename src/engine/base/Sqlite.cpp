@@ -1,4 +1,4 @@
-#include "engine/storage/Sqlite.h"
+#include "engine/base/Sqlite.h"
 
 #include <sqlite3.h>
 
@@ -71,7 +71,18 @@ SqliteDb::~SqliteDb() {
     sqlite3_close_v2(db_);
 }
 
+void SqliteDb::markUndoFailed(const std::string& why) {
+    if (undoFailure_.empty())
+        undoFailure_ = why;
+}
+
+void SqliteDb::requireUsable() const {
+    if (!undoFailure_.empty())
+        throw EngineError(ErrorCode::General, undoFailure_);
+}
+
 void SqliteDb::exec(const std::string& sql, const std::string& context) {
+    requireUsable();
     char* err = nullptr;
     int rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &err);
     if (rc != SQLITE_OK) {
@@ -92,6 +103,7 @@ int SqliteDb::lastErrorCode() const {
 SqliteStatement::SqliteStatement(const SqliteDb& db, std::string_view sql,
                                  const std::string& context)
     : db_(db), context_(context) {
+    db.requireUsable();
     const char* tail = nullptr;
     int rc =
         sqlite3_prepare_v2(db.handle(), sql.data(), static_cast<int>(sql.size()), &stmt_, &tail);
@@ -158,6 +170,7 @@ bool SqliteStatement::step() {
 }
 
 void SqliteStatement::run() {
+    db_.requireUsable();
     while (step()) {
     }
 }
