@@ -14,6 +14,7 @@ packages=(
     postgresql  # the server tests start a throw-away cluster of their own (initdb, pg_ctl)
     fonts-liberation
     sdcv  # the tests look words up in an exported dictionary with it
+    python3  # the layout tests measure functions with a script
 )
 
 missing=()

@@ -10,8 +10,6 @@
 #include "engine/config/Aliases.h"
 #include "engine/config/ConfigStore.h"
 #include "engine/config/ConfigTree.h"
-#include "engine/search/SearchIndex.h"
-#include "engine/search/SearchIndexCheck.h"
 #include "engine/server/PgConnInfo.h"
 #include "engine/sql/Query.h"
 #include "engine/sql/Table.h"
@@ -19,9 +17,7 @@
 #include "engine/storage/ServerTables.h"
 #include "engine/storage/Session.h"
 #include "engine/storage/TableFile.h"
-#include "engine/tagalog/LookupIndex.h"
-
-#include <sqlite3.h>
+#include "engine/storage/TableMaintenance.h"
 
 #include <algorithm>
 #include <chrono>
@@ -249,13 +245,11 @@ int importCommand(std::vector<std::string> a) {
                   << tablefile::baseName(table) << "' in " << db.place() << "\n";
         return 0;
     }
+    // A dictionary also gets the keys of the learner's lookup, so that wikabay-lookup need not
+    // read every record.
     tablefile::replace(target.folder, table, header, read, t.password, progress, searched);
     std::cerr << "wikabay-admin: " << rows << " records imported into '"
               << tablefile::fileFor(target.folder, table).string() << "'\n";
-    // A dictionary also gets the keys of the learner's lookup, so that wikabay-lookup need not
-    // read every record.
-    Database& db = toolSession(t).database(t.alias);
-    tagalog::buildLookupIndex(db.connection(), db.table(table).schema);
     return 0;
 }
 
@@ -322,168 +316,13 @@ int queryCommand(const std::vector<std::string>& a) {
     return 0;
 }
 
-// How many differences of one index `check` shows before it only counts the rest.
-constexpr size_t kShownDifferences = 100;
-
-// Numbers records in table order (from 1), as the program's lists count them.
-class RecordNumbers {
-public:
-    RecordNumbers(const SqliteDb& db, std::string qualified)
-        : db_(db), qualified_(std::move(qualified)) {}
-
-    // The number of the record with `rowId`; none when the table does not hold it.
-    std::optional<long long> of(std::int64_t rowId) {
-        if (!rowIds_) {
-            rowIds_.emplace();
-            SqliteStatement st(db_, "SELECT rowid FROM " + qualified_ + " ORDER BY rowid",
-                               "Reading the records");
-            while (st.step())
-                rowIds_->push_back(st.columnInt(0));
-        }
-        const auto it = std::lower_bound(rowIds_->begin(), rowIds_->end(), rowId);
-        if (it != rowIds_->end() && *it == rowId)
-            return it - rowIds_->begin() + 1;
-        return std::nullopt;
-    }
-
-private:
-    const SqliteDb& db_;
-    std::string qualified_;
-    std::optional<std::vector<std::int64_t>> rowIds_;
-};
-
-std::string fieldName(const TableHandle& table, int field) {
-    if (field >= 0 && static_cast<size_t>(field) < table.fields.size())
-        return table.fields[static_cast<size_t>(field)];
-    return "number " + std::to_string(field + 1);
-}
-
-std::string notInTable(std::int64_t rowId) {
-    return "row id " + std::to_string(rowId) + ", which is not in the table";
-}
-
-std::string indexDifference(const search::IndexDifference& d, const TableHandle& table,
-                            RecordNumbers& numbers) {
-    using Kind = search::IndexDifference::Kind;
-    const std::optional<long long> record = numbers.of(d.rowId);
-    const std::string field = "field " + fieldName(table, d.field);
-    switch (d.kind) {
-    case Kind::Missing:
-    case Kind::Extra:
-    case Kind::Field:
-        if (!record)
-            return "the search index holds " + notInTable(d.rowId) +
-                   (d.kind == Kind::Field ? ", in " + field : "");
-        if (d.kind == Kind::Field)
-            return "record " + std::to_string(*record) + ", " + field +
-                   ", does not match the search index";
-        return "record " + std::to_string(*record) + " is missing from the search index";
-    case Kind::Damaged:
-        return "the search index is damaged at row ids " + std::to_string(d.rowId) + " to " +
-               std::to_string(d.rowId + search::kBlockRows - 1) + (d.field < 0 ? "" : ", " + field);
-    case Kind::Unindexable:
-        break;
-    }
-    return "the search index is marked in step, but the table can have none";
-}
-
-std::string lookupDifference(const tagalog::LookupDifference& d, RecordNumbers& numbers) {
-    static const char* kinds[] = {"headword", "headword with n for ñ", "verb form", "English word"};
-    const auto k = static_cast<size_t>(d.kind);
-    const std::string what =
-        "'" + d.key + "' (" + (k < std::size(kinds) ? kinds[k] : "kind " + std::to_string(k)) + ")";
-    const std::optional<long long> record = numbers.of(d.rowId);
-    if (!record)
-        return "the lookup keys hold " + what + " for " + notInTable(d.rowId);
-    const std::string named = "record " + std::to_string(*record);
-    if (d.missing)
-        return "the lookup keys lack " + what + " of " + named;
-    return "the lookup keys hold " + what + " for " + named + ", which does not have it";
-}
-
-// Checks one table and prints what is wrong, each thing on a line that begins with the table's
-// name. Differences between an index and the records retire the index, so that searches read
-// the records. Returns whether all is well.
+// Checks one table and prints what was found, each thing on a line that begins with the table's
+// name. Returns whether all is well.
 bool checkTable(Database& db, const std::string& tableName) {
-    const std::string name = tablefile::baseName(tableName);
-    auto say = [&](const std::string& text) { std::cout << name << ": " << text << '\n'; };
-    const TableHandle* table = nullptr;
-    try {
-        table = &db.table(tableName);
-    } catch (const EngineError& e) {
-        say(e.what());
-        return false;
-    }
-    SqliteDb& c = db.connection();
-    const std::string& schema = table->schema;
-    try {
-        std::vector<std::string> damage;
-        SqliteStatement integrity(c, "PRAGMA " + quoteIdentifier(schema) + ".integrity_check",
-                                  "Checking the file");
-        while (integrity.step())
-            if (integrity.columnText(0) != "ok")
-                damage.push_back(integrity.columnText(0));
-        for (const std::string& d : damage)
-            say("the file is damaged: " + d);
-        if (!damage.empty()) {
-            say("import the table again from a copy of its records");
-            return false;
-        }
-    } catch (const EngineError& e) {
-        say(std::string("the file is damaged: ") + e.what());
-        return false;
-    }
-
-    bool well = true;
-    RecordNumbers numbers(c, table->qualified);
-    // The records and the indexes are compared in one snapshot of the file.
-    c.exec("BEGIN", "Checking " + name);
-    try {
-        if (search::indexInStep(c, schema)) {
-            size_t shown = 0;
-            const size_t n = search::compareIndex(c, schema, table->fields.size(),
-                                                  [&](const search::IndexDifference& d) {
-                                                      if (shown++ < kShownDifferences)
-                                                          say(indexDifference(d, *table, numbers));
-                                                  });
-            if (n > kShownDifferences)
-                say("and " + std::to_string(n - kShownDifferences) +
-                    " more differences in the search index");
-            if (n > 0) {
-                search::retireIndex(c, schema);
-                say("the search index is set aside: searches read the records until "
-                    "'wikabay-admin reindex' or an import makes it anew");
-                well = false;
-            }
-        } else {
-            say("no search index in use; searches read the records");
-        }
-        if (tagalog::lookupIndexInStep(c, schema)) {
-            size_t shown = 0;
-            const size_t n =
-                tagalog::compareLookupIndex(c, schema, [&](const tagalog::LookupDifference& d) {
-                    if (shown++ < kShownDifferences)
-                        say(lookupDifference(d, numbers));
-                });
-            if (n > kShownDifferences)
-                say("and " + std::to_string(n - kShownDifferences) +
-                    " more differences in the lookup keys");
-            if (n > 0) {
-                tagalog::retireLookupIndex(c, schema);
-                say("the lookup keys are set aside: lookups read the records until "
-                    "'wikabay-admin reindex' or an import makes them anew");
-                well = false;
-            }
-        }
-        c.exec("COMMIT", "Checking " + name);
-    } catch (const EngineError& e) {
-        sqlite3_exec(c.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
-        say(e.what());
-        return false;
-    }
-    if (well)
-        say("all well");
-    return well;
+    const tablefile::CheckReport report = tablefile::check(db, tableName);
+    for (const std::string& finding : report.findings)
+        std::cout << report.table << ": " << finding << '\n';
+    return report.well;
 }
 
 // Check and reindex read table files; a server keeps its own indexes.
@@ -518,24 +357,19 @@ int reindexCommand(const std::vector<std::string>& a) {
     const TableArgs t = parseTableArgs(a, 1, 1);
     Database& db = toolSession(t).database(t.alias);
     requireTableFiles(db, "reindex");
-    const TableHandle& table = db.table(t.words[0]);
-    SqliteDb& c = db.connection();
-    bool indexed = false;
-    bool dictionary = false;
-    try {
-        c.exec("BEGIN IMMEDIATE", "Locking the table");
-        indexed = search::rebuildIndex(c, table.schema, table.fields.size());
-        dictionary = tagalog::buildLookupIndex(c, table.schema);
-        c.exec("COMMIT", "Writing the table");
-    } catch (const EngineError& e) {
-        sqlite3_exec(c.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
-        throw db.changeError(t.words[0], e);
+    const tablefile::RebuildReport report = tablefile::rebuild(db, t.words[0]);
+    // "the search index of 'Tagalog' is made anew, and its lookup keys"
+    std::string said;
+    for (const tablefile::RebuildReport::Made& made : report.features) {
+        if (!said.empty())
+            said += made.inStep ? ", and its " + made.name : "; ";
+        else if (made.inStep)
+            said += "the " + made.name + " of '" + report.table + "' is made anew";
+        if (!made.inStep)
+            said += "'" + report.table + "' can have no " + made.name + "; " + made.withoutIt;
     }
-    const std::string name = tablefile::baseName(t.words[0]);
-    std::cerr << "wikabay-admin: "
-              << (indexed ? "the search index of '" + name + "' is made anew"
-                          : "'" + name + "' can have no search index; searches read its records")
-              << (dictionary ? ", and its lookup keys" : "") << '\n';
+    if (!said.empty())
+        std::cerr << "wikabay-admin: " << said << '\n';
     return 0;
 }
 

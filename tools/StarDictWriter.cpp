@@ -63,6 +63,54 @@ z_stream& zs(void* stream) {
     return *static_cast<z_stream*>(stream);
 }
 
+// Writes each file beside its final name first, then renames them all into place (the .ifo, last
+// of `files`, last of all), so that a failure leaves the dictionary that was there before.
+void writeFiles(const fs::path& folder, const std::string& name,
+                const std::vector<std::pair<std::string, std::string>>& files, bool hasSynonyms) {
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    if (ec)
+        throw std::runtime_error("Cannot make the folder '" + folder.string() +
+                                 "': " + ec.message());
+    std::vector<fs::path> written;
+    auto removeWritten = [&] {
+        std::error_code ignored;
+        for (const fs::path& p : written)
+            fs::remove(p, ignored);
+    };
+    for (const auto& [file, bytes] : files) {
+        const fs::path part = folder / (file + ".part");
+        written.push_back(part);
+        std::ofstream out(part, std::ios::binary | std::ios::trunc);
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        out.close();
+        if (!out) {
+            const std::string why = std::strerror(errno);
+            removeWritten();
+            throw std::runtime_error("Cannot write '" + part.string() + "': " + why);
+        }
+    }
+    // A .syn from before would lead to the wrong articles.
+    if (!hasSynonyms && fs::exists(folder / (name + ".syn"), ec) &&
+        !fs::remove(folder / (name + ".syn"), ec)) {
+        removeWritten();
+        throw std::runtime_error("Cannot remove the old '" + (folder / (name + ".syn")).string() +
+                                 "': " + ec.message());
+    }
+    for (const auto& [file, bytes] : files) {
+        fs::rename(folder / (file + ".part"), folder / file, ec);
+        if (ec) {
+            removeWritten();
+            throw std::runtime_error("Cannot write '" + (folder / file).string() +
+                                     "': " + ec.message());
+        }
+    }
+    // Readers such as sdcv keep offset caches beside the files, trusted while they are not older
+    // than the index: one left from an export in the same second would point into the old one.
+    for (const char* cache : {".idx.oft", ".syn.oft"})
+        fs::remove(folder / (name + cache), ec);
+}
+
 } // namespace
 
 int stardictCompare(std::string_view a, std::string_view b) {
@@ -278,48 +326,7 @@ StarDictCounts StarDictWriter::write(const fs::path& folder, const std::string& 
     // The .ifo last: a reader that finds it finds the rest.
     files.emplace_back(name + ".ifo", std::move(ifo));
 
-    std::error_code ec;
-    fs::create_directories(folder, ec);
-    if (ec)
-        throw std::runtime_error("Cannot make the folder '" + folder.string() +
-                                 "': " + ec.message());
-    std::vector<fs::path> written;
-    auto removeWritten = [&] {
-        std::error_code ignored;
-        for (const fs::path& p : written)
-            fs::remove(p, ignored);
-    };
-    for (const auto& [file, bytes] : files) {
-        const fs::path part = folder / (file + ".part");
-        written.push_back(part);
-        std::ofstream out(part, std::ios::binary | std::ios::trunc);
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        out.close();
-        if (!out) {
-            const std::string why = std::strerror(errno);
-            removeWritten();
-            throw std::runtime_error("Cannot write '" + part.string() + "': " + why);
-        }
-    }
-    // A .syn from before would lead to the wrong articles.
-    if (counts.synonyms == 0 && fs::exists(folder / (name + ".syn"), ec) &&
-        !fs::remove(folder / (name + ".syn"), ec)) {
-        removeWritten();
-        throw std::runtime_error("Cannot remove the old '" + (folder / (name + ".syn")).string() +
-                                 "': " + ec.message());
-    }
-    for (const auto& [file, bytes] : files) {
-        fs::rename(folder / (file + ".part"), folder / file, ec);
-        if (ec) {
-            removeWritten();
-            throw std::runtime_error("Cannot write '" + (folder / file).string() +
-                                     "': " + ec.message());
-        }
-    }
-    // Readers such as sdcv keep offset caches beside the files, trusted while they are not older
-    // than the index: one left from an export in the same second would point into the old one.
-    for (const char* cache : {".idx.oft", ".syn.oft"})
-        fs::remove(folder / (name + cache), ec);
+    writeFiles(folder, name, files, counts.synonyms > 0);
     return counts;
 }
 

@@ -18,7 +18,7 @@ rules=(
     "engine/base/:engine/base/"
     "engine/config/:engine/config/ engine/base/"
     "engine/server/:engine/server/ engine/config/ engine/base/"
-    "engine/storage/:engine/storage/ engine/server/ engine/config/ engine/base/ engine/search/"
+    "engine/storage/:engine/storage/ engine/server/ engine/config/ engine/base/"
     "engine/search/:engine/search/ engine/storage/ engine/config/ engine/base/"
     "engine/sql/:engine/sql/ engine/search/ engine/storage/ engine/server/ engine/config/ engine/base/"
     "engine/tagalog/:engine/tagalog/ engine/sql/ engine/search/ engine/storage/ engine/server/ engine/config/ engine/base/"

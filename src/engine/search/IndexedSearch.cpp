@@ -2,6 +2,7 @@
 
 #include "engine/base/AsciiText.h"
 #include "engine/base/EngineError.h"
+#include "engine/base/Transaction.h"
 #include "engine/search/IndexStorage.h"
 #include "engine/search/SearchIndex.h"
 #include "engine/search/Workers.h"
@@ -16,27 +17,6 @@
 
 namespace wk::engine {
 namespace {
-
-// Reads the state, the index and the records in one snapshot when no transaction is open.
-class ReadTransaction {
-public:
-    explicit ReadTransaction(SqliteDb& db) : db_(db) {
-        if (sqlite3_get_autocommit(db_.handle())) {
-            db_.exec("BEGIN", "Starting a search");
-            began_ = true;
-        }
-    }
-    ~ReadTransaction() {
-        if (began_)
-            sqlite3_exec(db_.handle(), "COMMIT", nullptr, nullptr, nullptr);
-    }
-    ReadTransaction(const ReadTransaction&) = delete;
-    ReadTransaction& operator=(const ReadTransaction&) = delete;
-
-private:
-    SqliteDb& db_;
-    bool began_ = false;
-};
 
 // Below this many records to check in a block's field, the bridges of a pattern are not read.
 constexpr size_t kBridgeFrom = 16;
@@ -254,6 +234,57 @@ void addMeetingByTexts(search::IndexReader& reader, RecordCheck& records,
     sure.forEach([&](unsigned p) { ids.push_back(search::rowIdOf(f.block, p)); });
 }
 
+// The sets of one block a search reuses from block to block.
+struct Scratch {
+    search::BlockBits rows, ascii, other;
+};
+
+// Narrows the records of the block of `f` by term `t` (number `i`) through the index: records it
+// settles go to `f.sure`, records left to check to `f.open`.
+void narrow(search::IndexReader& reader, Term& t, size_t i, BlockFinds& f, Scratch& scratch) {
+    search::BlockBits& rows = scratch.rows;
+    search::BlockBits& ascii = scratch.ascii;
+    search::BlockBits& other = scratch.other;
+    std::stable_sort(t.grams.begin(), t.grams.end(),
+                     [](const auto& a, const auto& b) { return a.bytes < b.bytes; });
+    if (t.plan.anyAfter) {
+        const char c = *t.plan.anyAfter;
+        if (reader.rowsWithAnyGram(f.block, t.field, search::gramOf(std::string{c, '\x01'}),
+                                   search::gramOf(std::string{c, '\xFF'}), rows))
+            f.sure |= rows;
+        return;
+    }
+    if (!reader.rowsWithGrams(f.block, t.field, t.grams, rows))
+        return;
+    if (t.plan.exact) {
+        f.sure |= rows;
+        return;
+    }
+    // The bridges are read while they spare more checks than they cost.
+    const size_t before = rows.count();
+    if (before >= kBridgeFrom && !t.plan.bridges.empty() &&
+        (t.bridgeReads < kBridgeTrial || t.bridgeGain >= t.bridgeReads)) {
+        for (const search::PatternPlan::Bridge& b : t.plan.bridges) {
+            if (!reader.rowsAcross(f.block, t.field, b, rows.count() / 2, ascii, other,
+                                   t.bridgeReads))
+                continue;
+            if (t.plan.bridgeSettles) {
+                // `%l_r%`: l x r with x ASCII is a match, the rest needs a check.
+                ascii &= rows;
+                f.sure |= ascii;
+                other.remove(ascii);
+                rows &= other;
+            } else {
+                ascii |= other;
+                rows &= ascii;
+            }
+        }
+        t.bridgeGain += before - rows.count();
+    }
+    if (rows.any())
+        f.open.emplace_back(i, rows);
+}
+
 } // namespace
 
 std::optional<std::vector<std::int64_t>> indexedRowIds(Database& db, const TableHandle& table,
@@ -275,7 +306,11 @@ std::optional<std::vector<std::int64_t>> indexedRowIds(Database& db, const Table
         terms.push_back({field, 0, std::move(plan), std::move(grams)});
     }
     try {
-        ReadTransaction snapshot(db.connection());
+        // The state, the index and the records are read in one snapshot, unless the caller's
+        // transaction gives one already.
+        std::optional<Transaction> snapshot;
+        if (sqlite3_get_autocommit(db.connection().handle()))
+            snapshot.emplace(db.connection(), "Starting a search");
         const search::IndexState state = search::indexState(db.connection(), table.schema);
         if (state == search::IndexState::NotInStep)
             return std::nullopt;
@@ -291,55 +326,15 @@ std::optional<std::vector<std::int64_t>> indexedRowIds(Database& db, const Table
         // Every block first, so that the result is allocated once.
         std::vector<BlockFinds> blocks;
         size_t most = 0;
-        search::BlockBits rows, ascii, other;
+        Scratch scratch;
         reader.forEachBlock([&](std::int64_t block, const search::BlockBits& present) {
             BlockFinds& f = blocks.emplace_back();
             f.block = block;
             f.records = present.count();
             if (condition.wholeTable)
                 f.sure = present;
-            for (size_t i = 0; i < terms.size(); ++i) {
-                Term& t = terms[i];
-                std::stable_sort(t.grams.begin(), t.grams.end(),
-                                 [](const auto& a, const auto& b) { return a.bytes < b.bytes; });
-                if (t.plan.anyAfter) {
-                    const char c = *t.plan.anyAfter;
-                    if (reader.rowsWithAnyGram(block, t.field,
-                                               search::gramOf(std::string{c, '\x01'}),
-                                               search::gramOf(std::string{c, '\xFF'}), rows))
-                        f.sure |= rows;
-                    continue;
-                }
-                if (!reader.rowsWithGrams(block, t.field, t.grams, rows))
-                    continue;
-                if (t.plan.exact) {
-                    f.sure |= rows;
-                    continue;
-                }
-                // The bridges are read while they spare more checks than they cost.
-                const size_t before = rows.count();
-                if (before >= kBridgeFrom && !t.plan.bridges.empty() &&
-                    (t.bridgeReads < kBridgeTrial || t.bridgeGain >= t.bridgeReads)) {
-                    for (const search::PatternPlan::Bridge& b : t.plan.bridges) {
-                        if (!reader.rowsAcross(block, t.field, b, rows.count() / 2, ascii, other,
-                                               t.bridgeReads))
-                            continue;
-                        if (t.plan.bridgeSettles) {
-                            // `%l_r%`: l x r with x ASCII is a match, the rest needs a check.
-                            ascii &= rows;
-                            f.sure |= ascii;
-                            other.remove(ascii);
-                            rows &= other;
-                        } else {
-                            ascii |= other;
-                            rows &= ascii;
-                        }
-                    }
-                    t.bridgeGain += before - rows.count();
-                }
-                if (rows.any())
-                    f.open.emplace_back(i, rows);
-            }
+            for (size_t i = 0; i < terms.size(); ++i)
+                narrow(reader, terms[i], i, f, scratch);
             most += f.sure.count();
             for (const auto& open : f.open)
                 most += open.second.count();

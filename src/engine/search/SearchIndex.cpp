@@ -2,8 +2,11 @@
 
 #include "engine/base/EngineError.h"
 #include "engine/base/Sqlite.h"
+#include "engine/base/Transaction.h"
 #include "engine/search/BlockTexts.h"
 #include "engine/search/IndexStorage.h"
+#include "engine/search/SearchFeature.h"
+#include "engine/storage/TableFeature.h"
 
 #include <sqlite3.h>
 
@@ -153,21 +156,10 @@ struct IndexBuilder::Lists {
 
 namespace {
 
-// The engine's tables of the index, as `DROP` and `CREATE` statements in `schema`.
-std::string dropIndexTables(const std::string& schema) {
-    std::string sql;
-    for (const char* t : {"wk_search_blocks", "wk_search_postings", "wk_search_texts"})
-        sql += "DROP TABLE IF EXISTS " + in(schema, t) + "; ";
-    return sql;
-}
-
 // The entry `key` of the table's information; none when it has none.
 std::optional<std::string> infoValue(const SqliteDb& db, const std::string& schema,
                                      const char* key) {
-    SqliteStatement st(db, "SELECT value FROM " + in(schema, "wk_table_info") + " WHERE key = ?1",
-                       "Reading table information");
-    st.bindTextOrNull(1, key);
-    return st.step() ? std::optional<std::string>(st.columnText(0)) : std::nullopt;
+    return tablefile::info(db, schema, key);
 }
 
 } // namespace
@@ -175,19 +167,13 @@ std::optional<std::string> infoValue(const SqliteDb& db, const std::string& sche
 IndexBuilder::IndexBuilder(SqliteDb& db, size_t fieldCount, std::string schema,
                            std::vector<bool> indexed)
     : db_(db), schema_(std::move(schema)), fieldCount_(fieldCount), indexed_(std::move(indexed)) {
-    db_.exec(dropIndexTables(schema_), "Creating the search index");
+    tablefile::drop(db_, schema_, searchIndexFeature());
     indexed_.resize(fieldCount_, indexed_.empty());
     if (fieldCount_ > kMaxFields)
         return; // the table goes without an index
     lists_ = std::make_unique<Lists>(fieldCount_);
     texts_.resize(fieldCount_);
-    db_.exec("CREATE TABLE " + in(schema_, "wk_search_blocks") +
-                 " (block INTEGER PRIMARY KEY, rows BLOB NOT NULL); CREATE TABLE " +
-                 in(schema_, "wk_search_postings") +
-                 " (key INTEGER PRIMARY KEY, rows BLOB NOT NULL); CREATE TABLE " +
-                 in(schema_, "wk_search_texts") +
-                 " (key INTEGER PRIMARY KEY, texts BLOB NOT NULL);",
-             "Creating the search index");
+    tablefile::createTables(db_, schema_, searchIndexFeature());
     insertBlock_ = std::make_unique<SqliteStatement>(
         db_, "INSERT INTO " + in(schema_, "wk_search_blocks") + " VALUES (?1, ?2)",
         "Writing the search index");
@@ -277,25 +263,16 @@ void IndexBuilder::finish() {
     flushTexts();
     flush();
     if (!lists_) {
-        db_.exec(dropIndexTables(schema_), "Writing the search index");
+        tablefile::drop(db_, schema_, searchIndexFeature());
         return;
     }
-    // The triggers' statements are kept without the schema's name, as the engine checks them when
-    // it opens the file (TableFile.h).
-    std::string sql;
-    for (const char* change : {"INSERT", "UPDATE", "DELETE"})
-        sql += "DROP TRIGGER IF EXISTS " + in(schema_, "wk_search_retire_") + change +
-               "; CREATE TRIGGER " + in(schema_, "wk_search_retire_") + change + " AFTER " +
-               change + " ON records BEGIN UPDATE wk_table_info SET value = '0' WHERE key = '" +
-               kStateKey + "'; END;";
+    tablefile::writeRetireTriggers(db_, schema_, searchIndexFeature());
     std::string fields;
     for (size_t f = 0; f < fieldCount_; ++f)
         if (indexed_[f])
             fields.append(fields.empty() ? "" : ",").append(std::to_string(f));
-    sql += "INSERT OR REPLACE INTO " + in(schema_, "wk_table_info") + " VALUES ('" + kFieldsKey +
-           "', '" + fields + "'); INSERT OR REPLACE INTO " + in(schema_, "wk_table_info") +
-           " VALUES ('" + kStateKey + "', '" + kWithTexts + "');";
-    db_.exec(sql, "Writing the search index");
+    tablefile::setInfo(db_, schema_, kFieldsKey, fields);
+    tablefile::setInfo(db_, schema_, kStateKey, kWithTexts);
 }
 
 IndexState indexState(const SqliteDb& db, const std::string& schema) {
@@ -335,15 +312,13 @@ std::vector<bool> indexedFields(const SqliteDb& db, const std::string& schema, s
 }
 
 void retireIndex(SqliteDb& db, const std::string& schema) {
-    db.exec("UPDATE " + in(schema, "wk_table_info") + " SET value = '0' WHERE key = '" + kStateKey +
-                "'",
-            "Retiring the search index");
+    tablefile::retire(db, schema, searchIndexFeature());
 }
 
 bool rebuildIndex(SqliteDb& db, const std::string& schema, size_t fieldCount,
                   std::optional<std::vector<bool>> indexed) {
-    db.exec("SAVEPOINT wk_search_rebuild", "Rebuilding the search index");
-    try {
+    Savepoint savepoint(db, "wk_search_rebuild", "Rebuilding the search index");
+    {
         // The fields indexed so far stay indexed, unless the caller says otherwise; every field
         // when their list is damaged, as when it is missing.
         if (!indexed) {
@@ -376,12 +351,8 @@ bool rebuildIndex(SqliteDb& db, const std::string& schema, size_t fieldCount,
         if (representable)
             builder.finish();
         else
-            db.exec(dropIndexTables(schema), "Rebuilding the search index");
-        db.exec("RELEASE wk_search_rebuild", "Rebuilding the search index");
-    } catch (...) {
-        sqlite3_exec(db.handle(), "ROLLBACK TO wk_search_rebuild; RELEASE wk_search_rebuild",
-                     nullptr, nullptr, nullptr);
-        throw;
+            tablefile::drop(db, schema, searchIndexFeature());
+        savepoint.release();
     }
     return indexInStep(db, schema);
 }

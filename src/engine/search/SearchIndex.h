@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/base/Transaction.h"
 #include "engine/search/BlockTexts.h"
 #include "engine/search/PostingBlock.h"
 #include "engine/search/SearchGrams.h"
@@ -110,8 +111,8 @@ bool rebuildIndex(SqliteDb& db, const std::string& schema, size_t fieldCount,
 /// Keeps the index in step with one change of one record made through the engine. Made just
 /// before the change: it opens a savepoint and reads the record as stored. `commit` reads it
 /// again, brings the index up to date (when it was in step) and releases the savepoint. Destroyed
-/// without `commit`, because the change failed, it rolls the change back. A damaged index is
-/// retired rather than failing the change.
+/// without `commit`, because the change failed, it rolls the change back (Savepoint). A damaged
+/// index is retired rather than failing the change.
 class RecordChange {
 public:
     /// `rowId` is the record to be changed or deleted; none for a new record.
@@ -135,7 +136,7 @@ private:
     std::string schema_;
     IndexState state_ = IndexState::NotInStep;
     std::vector<bool> indexed_;
-    bool done_ = false;
+    Savepoint savepoint_;
     std::optional<Values> before_;
 };
 

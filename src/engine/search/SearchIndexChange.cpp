@@ -13,9 +13,8 @@ namespace wk::engine::search {
 using namespace storage;
 
 RecordChange::RecordChange(SqliteDb& db, std::string schema, std::optional<std::int64_t> rowId)
-    : db_(db), schema_(std::move(schema)) {
-    db_.exec("SAVEPOINT wk_record_change", "Starting a change");
-    try {
+    : db_(db), schema_(std::move(schema)), savepoint_(db, "wk_record_change", "Making a change") {
+    {
         state_ = indexState(db_, schema_);
         if (state_ != IndexState::NotInStep && rowId)
             before_ = readRecord(*rowId);
@@ -34,21 +33,11 @@ RecordChange::RecordChange(SqliteDb& db, std::string schema, std::optional<std::
                 state_ = IndexState::NotInStep;
             }
         }
-    } catch (...) {
-        db_.exec("ROLLBACK TO wk_record_change; RELEASE wk_record_change", "Ending a change");
-        throw;
     }
 }
 
-RecordChange::~RecordChange() {
-    if (done_)
-        return;
-    try {
-        db_.exec("ROLLBACK TO wk_record_change; RELEASE wk_record_change", "Undoing a change");
-    } catch (const EngineError&) {
-        // Nothing more can be done; the connection reports the state on its next use.
-    }
-}
+// Without a commit, the savepoint undoes the change.
+RecordChange::~RecordChange() = default;
 
 std::optional<RecordChange::Values> RecordChange::readRecord(std::int64_t rowId) const {
     SqliteStatement st(db_, "SELECT * FROM " + in(schema_, "records") + " WHERE rowid = ?1",
@@ -78,13 +67,10 @@ void RecordChange::commit(std::int64_t rowId) {
             if (e.code() != ErrorCode::Corrupt)
                 throw;
             // A damaged index is retired: searches read the records instead.
-            db_.exec("UPDATE " + in(schema_, "wk_table_info") + " SET value = '0' WHERE key = '" +
-                         kStateKey + "'",
-                     "Retiring the search index");
+            retireIndex(db_, schema_);
         }
     }
-    db_.exec("RELEASE wk_record_change", "Ending a change");
-    done_ = true;
+    savepoint_.release();
 }
 
 void RecordChange::apply(std::int64_t rowId, const std::optional<Values>& after) {

@@ -1,8 +1,10 @@
 #include "engine/search/SearchIndexCheck.h"
 
 #include "engine/base/Sqlite.h"
+#include "engine/base/Transaction.h"
 #include "engine/search/IndexStorage.h"
 #include "engine/search/SearchIndex.h"
+#include "engine/storage/TableFeature.h"
 
 #include <map>
 #include <optional>
@@ -72,6 +74,34 @@ bool differing(std::optional<std::string_view> stored, std::optional<std::string
     return true;
 }
 
+// Builds the index of the table in `schema` of `db` into `fresh`, with the builder imports use.
+// The builder puts its triggers on `records` and its mark in `wk_table_info`, as in a table file.
+// Fields holding an empty text that is not NULL, which the index has no way to hold, go into
+// `found`.
+void buildAfresh(const SqliteDb& db, const std::string& schema, size_t fieldCount, SqliteDb& fresh,
+                 std::set<std::tuple<std::int64_t, int, Kind>>& found) {
+    fresh.exec(std::string("PRAGMA journal_mode = OFF; CREATE TABLE records (x); ") +
+                   tablefile::infoTableSql(),
+               "Building the search index for a comparison");
+    Transaction building(fresh, "Building the search index for a comparison");
+    IndexBuilder builder(fresh, fieldCount, "main", indexedFields(db, schema, fieldCount));
+    SqliteStatement read(db, "SELECT rowid, * FROM " + in(schema, "records") + " ORDER BY rowid",
+                         "Reading the records");
+    std::vector<std::string> values(fieldCount);
+    while (read.step()) {
+        const std::int64_t rowId = read.columnInt(0);
+        for (size_t f = 0; f < fieldCount; ++f) {
+            const int c = static_cast<int>(f + 1);
+            values[f] = read.columnText(c);
+            if (values[f].empty() && !read.columnIsNull(c))
+                found.emplace(rowId, static_cast<int>(f), Kind::Field);
+        }
+        builder.add(rowId, values);
+    }
+    builder.finish();
+    building.commit();
+}
+
 } // namespace
 
 size_t compareIndex(const SqliteDb& db, const std::string& schema, size_t fieldCount,
@@ -80,32 +110,9 @@ size_t compareIndex(const SqliteDb& db, const std::string& schema, size_t fieldC
     std::set<std::tuple<std::int64_t, int, Kind>> found;
 
     // The index as an import makes it, in a database of its own that SQLite keeps in a temporary
-    // file once it outgrows its cache. The builder puts its triggers on `records` and its mark
-    // in `wk_table_info`, as in a table file.
+    // file once it outgrows its cache.
     SqliteDb fresh("", SqliteDb::Mode::ReadWriteCreate);
-    fresh.exec("PRAGMA journal_mode = OFF; CREATE TABLE records (x);"
-               "CREATE TABLE wk_table_info (key TEXT PRIMARY KEY, value TEXT NOT NULL); BEGIN",
-               "Building the search index for a comparison");
-    {
-        IndexBuilder builder(fresh, fieldCount, "main", indexedFields(db, schema, fieldCount));
-        SqliteStatement read(db,
-                             "SELECT rowid, * FROM " + in(schema, "records") + " ORDER BY rowid",
-                             "Reading the records");
-        std::vector<std::string> values(fieldCount);
-        while (read.step()) {
-            const std::int64_t rowId = read.columnInt(0);
-            for (size_t f = 0; f < fieldCount; ++f) {
-                const int c = static_cast<int>(f + 1);
-                values[f] = read.columnText(c);
-                // The index has no way to hold an empty text that is not NULL.
-                if (values[f].empty() && !read.columnIsNull(c))
-                    found.emplace(rowId, static_cast<int>(f), Kind::Field);
-            }
-            builder.add(rowId, values);
-        }
-        builder.finish();
-    }
-    fresh.exec("COMMIT", "Building the search index for a comparison");
+    buildAfresh(db, schema, fieldCount, fresh, found);
     if (!indexInStep(fresh, "main")) {
         report({Kind::Unindexable, 0, -1});
         return 1;

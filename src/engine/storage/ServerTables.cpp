@@ -109,15 +109,10 @@ void appendCopyField(std::string& out, const std::string& value) {
     }
 }
 
-void replace(PgConnection& c, const std::string& tableName, const std::vector<std::string>& fields,
-             const tablefile::RowReader& rows, const std::optional<std::string>& password,
-             const std::function<void(long long)>& progress, const std::vector<bool>& searched) {
-    const std::string name = tablefile::baseName(tableName);
-    const std::string at = where(name, c);
-    if (name.empty())
-        throw EngineError(ErrorCode::InvalidArgument, "A table on a server needs a name");
-    if (fields.empty())
-        throw EngineError(ErrorCode::InvalidArgument, at + " needs at least one field");
+namespace {
+
+// Refuses field names that the server's columns could not hold apart from the engine's own.
+void checkFields(const std::vector<std::string>& fields, const std::string& at) {
     for (size_t i = 0; i < fields.size(); ++i) {
         if (fields[i].empty() || equalsIgnoreCase(fields[i].substr(0, 3), "wk_"))
             throw EngineError(ErrorCode::InvalidArgument,
@@ -128,6 +123,47 @@ void replace(PgConnection& c, const std::string& tableName, const std::vector<st
                 throw EngineError(ErrorCode::InvalidArgument,
                                   at + ": the field '" + fields[i] + "' is named twice");
     }
+}
+
+// Drops the table `name` of ours (letter case ignored) in the caller's transaction, when the
+// password opens it; refuses to go on when a table of that name is not ours.
+void dropOld(PgConnection& c, const std::string& name, const std::optional<std::string>& password) {
+    const std::string at = where(name, c);
+    PgResult old = c.exec("SELECT name, coalesce(password_salt, ''), "
+                          "coalesce(password_hash, '') FROM wk_tables WHERE lower(name) = "
+                          "lower($1) FOR UPDATE",
+                          {name});
+    bool ours = false;
+    for (int i = 0; i < old.rows(); ++i) {
+        const std::string oldName(old.text(i, 0));
+        const std::string hash(old.text(i, 2));
+        if (!hash.empty() &&
+            !(password && password::anyMatches({*password}, std::string(old.text(i, 1)), hash)))
+            throw EngineError(ErrorCode::Password, where(oldName, c) +
+                                                       " is protected, and the password given "
+                                                       "is not its password");
+        ours = ours || oldName == name;
+        c.exec("DROP TABLE IF EXISTS " + pgIdentifier(oldName));
+    }
+    c.exec("DELETE FROM wk_tables WHERE lower(name) = lower($1)", {name});
+    if (!ours &&
+        c.exec("SELECT to_regclass($1) IS NOT NULL", {pgIdentifier(name)}).text(0, 0) == "t")
+        throw EngineError(ErrorCode::Corrupt,
+                          at + " exists and is not a table of Wikabay: it is left as it is");
+}
+
+} // namespace
+
+void replace(PgConnection& c, const std::string& tableName, const std::vector<std::string>& fields,
+             const tablefile::RowReader& rows, const std::optional<std::string>& password,
+             const std::function<void(long long)>& progress, const std::vector<bool>& searched) {
+    const std::string name = tablefile::baseName(tableName);
+    const std::string at = where(name, c);
+    if (name.empty())
+        throw EngineError(ErrorCode::InvalidArgument, "A table on a server needs a name");
+    if (fields.empty())
+        throw EngineError(ErrorCode::InvalidArgument, at + " needs at least one field");
+    checkFields(fields, at);
     try {
         PgTransaction transaction(c);
         // Other programs may create the same things at the same time: one at a time.
@@ -137,27 +173,7 @@ void replace(PgConnection& c, const std::string& tableName, const std::vector<st
             c.exec(sql);
         c.exec("CREATE TABLE IF NOT EXISTS wk_tables (name text COLLATE \"C\" PRIMARY KEY, "
                "generation text NOT NULL, password_salt text, password_hash text)");
-        PgResult old = c.exec("SELECT name, coalesce(password_salt, ''), "
-                              "coalesce(password_hash, '') FROM wk_tables WHERE lower(name) = "
-                              "lower($1) FOR UPDATE",
-                              {name});
-        bool ours = false;
-        for (int i = 0; i < old.rows(); ++i) {
-            const std::string oldName(old.text(i, 0));
-            const std::string hash(old.text(i, 2));
-            if (!hash.empty() &&
-                !(password && password::anyMatches({*password}, std::string(old.text(i, 1)), hash)))
-                throw EngineError(ErrorCode::Password, where(oldName, c) +
-                                                           " is protected, and the password given "
-                                                           "is not its password");
-            ours = ours || oldName == name;
-            c.exec("DROP TABLE IF EXISTS " + pgIdentifier(oldName));
-        }
-        c.exec("DELETE FROM wk_tables WHERE lower(name) = lower($1)", {name});
-        if (!ours &&
-            c.exec("SELECT to_regclass($1) IS NOT NULL", {pgIdentifier(name)}).text(0, 0) == "t")
-            throw EngineError(ErrorCode::Corrupt,
-                              at + " exists and is not a table of Wikabay: it is left as it is");
+        dropOld(c, name, password);
         const std::string qualified = pgIdentifier(name);
         std::string columns;
         std::string create = "CREATE TABLE " + qualified + " (" + kRowId +

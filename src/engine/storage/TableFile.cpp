@@ -3,8 +3,9 @@
 #include "engine/base/AsciiText.h"
 #include "engine/base/EngineError.h"
 #include "engine/base/Sqlite.h"
-#include "engine/search/SearchIndex.h"
+#include "engine/base/Transaction.h"
 #include "engine/storage/PasswordHash.h"
+#include "engine/storage/TableFeature.h"
 
 #include <sqlite3.h>
 
@@ -46,15 +47,8 @@ void validateFields(const std::vector<std::string>& fields) {
 }
 
 std::string infoValue(const SqliteDb& db, const std::string& schema, const std::string& key) {
-    SqliteStatement st(
-        db, "SELECT value FROM " + quoteIdentifier(schema) + ".wk_table_info WHERE key = ?1",
-        "Reading table information");
-    st.bindTextOrNull(1, key);
-    return st.step() ? st.columnText(0) : std::string();
+    return info(db, schema, key).value_or("");
 }
-
-constexpr const char* kInfoSql =
-    "CREATE TABLE wk_table_info (key TEXT PRIMARY KEY, value TEXT NOT NULL)";
 
 // The statement that makes `records` with these fields, which SQLite keeps as written.
 std::string recordsSql(const std::vector<std::string>& fields) {
@@ -65,40 +59,24 @@ std::string recordsSql(const std::vector<std::string>& fields) {
 }
 
 // The statement of the engine's own table `name` (in lower case) besides `records`, as SQLite
-// keeps it; null for a name the engine does not use. The search index's tables are made in
-// search/SearchIndex.cpp, the lookup's keys in tagalog/LookupIndex.cpp.
-const char* ownTableSql(const std::string& name) {
-    static const std::pair<const char*, const char*> own[] = {
-        {"wk_table_info", kInfoSql},
-        {"wk_search_blocks",
-         "CREATE TABLE wk_search_blocks (block INTEGER PRIMARY KEY, rows BLOB NOT NULL)"},
-        {"wk_search_postings",
-         "CREATE TABLE wk_search_postings (key INTEGER PRIMARY KEY, rows BLOB NOT NULL)"},
-        {"wk_search_texts",
-         "CREATE TABLE wk_search_texts (key INTEGER PRIMARY KEY, texts BLOB NOT NULL)"},
-        {"wk_lookup", "CREATE TABLE wk_lookup (key TEXT NOT NULL, kind INTEGER NOT NULL, row "
-                      "INTEGER NOT NULL, PRIMARY KEY (key, kind, row)) WITHOUT ROWID"}};
-    for (const auto& [table, sql] : own)
-        if (name == table)
-            return sql;
-    return nullptr;
+// keeps it: `wk_table_info`, or a table of a feature (TableFeature.h). Empty for a name the engine
+// does not use.
+std::string ownTableSql(const std::string& name) {
+    if (name == "wk_table_info")
+        return infoTableSql();
+    for (const Feature* feature : features())
+        for (const auto& [table, sql] : feature->tables())
+            if (name == table)
+                return sql;
+    return {};
 }
 
-// The in-step marks of wk_table_info that the engine's triggers retire, with the prefix of the
-// triggers' names: one trigger per kind of change of the records.
-constexpr std::pair<const char*, const char*> kRetired[] = {{"search_index", "wk_search_retire_"},
-                                                            {"lookup_index", "wk_lookup_retire_"}};
-constexpr const char* kChanges[] = {"INSERT", "UPDATE", "DELETE"};
-
-// The statement of the engine's trigger `name` as SQLite keeps it; empty for a name the engine
+// The statement of a feature's trigger `name` as SQLite keeps it; empty for a name the engine
 // does not use.
 std::string ownTriggerSql(const std::string& name) {
-    for (const auto& [mark, prefix] : kRetired)
-        for (const char* change : kChanges)
-            if (name == std::string(prefix) + change)
-                return "CREATE TRIGGER " + name + " AFTER " + change +
-                       " ON records BEGIN UPDATE wk_table_info SET value = '0' WHERE key = '" +
-                       mark + "'; END";
+    for (const Feature* feature : features())
+        if (std::string sql = retireTriggerSql(*feature, name); !sql.empty())
+            return sql;
     return {};
 }
 
@@ -151,14 +129,14 @@ Shape readShape(const SqliteDb& db, const std::string& schema, const std::string
         if (type == "index")
             continue;
         const std::string lower = asciiLower(name);
-        const char* own = ownTableSql(lower);
-        if ((own || lower == kRecords) && isVirtual)
+        const std::string own = ownTableSql(lower);
+        if ((!own.empty() || lower == kRecords) && isVirtual)
             refuse(tableName, folder, "'" + name + "' is a virtual table");
         if (lower == kRecords)
             shape.records = sql;
-        else if (own && sql != own)
+        else if (!own.empty() && sql != own)
             refuse(tableName, folder, "'" + name + "' is not the table Wikabay makes");
-        else if (own)
+        else if (!own.empty())
             shape.tables.insert(lower);
     }
     if (!shape.records)
@@ -168,20 +146,25 @@ Shape readShape(const SqliteDb& db, const std::string& schema, const std::string
     return shape;
 }
 
-// Refuses a file whose index is marked in step while a table or trigger of it is missing: its
+// Refuses a file with a feature marked in step while a table or trigger of it is missing: its
 // answers would be wrong, or its triggers would no longer retire it when the records change.
-void checkMarkedParts(const Shape& shape, const std::string& mark, const std::string& prefix,
-                      const std::vector<std::string>& tables, const std::string& tableName,
-                      const std::filesystem::path& folder) {
-    for (const std::string& t : tables)
-        if (!shape.tables.contains(t))
-            refuse(tableName, folder,
-                   "its " + mark + " is marked in step, but its table '" + t + "' is missing");
-    for (const char* change : kChanges)
-        if (!shape.triggers.contains(prefix + change))
-            refuse(tableName, folder,
-                   "its " + mark + " is marked in step, but its trigger '" + prefix + change +
-                       "' is missing");
+void checkFeatures(const SqliteDb& db, const std::string& schema, const Shape& shape,
+                   const std::string& tableName, const std::filesystem::path& folder) {
+    for (const Feature* feature : features()) {
+        const std::optional<std::string> state = info(db, schema, feature->stateKey());
+        const std::optional<std::vector<std::string>> tables =
+            state ? feature->tablesInStep(*state) : std::nullopt;
+        if (!tables)
+            continue;
+        const std::string marked = "its " + nameIs(*feature) + " marked in step, but its ";
+        for (const std::string& t : *tables)
+            if (!shape.tables.contains(t))
+                refuse(tableName, folder, marked + "table '" + t + "' is missing");
+        for (const char* change : {"INSERT", "UPDATE", "DELETE"})
+            if (!shape.triggers.contains(feature->triggerPrefix() + change))
+                refuse(tableName, folder,
+                       marked + "trigger '" + feature->triggerPrefix() + change + "' is missing");
+    }
 }
 
 // Removes a new table file, with SQLite's journal and log beside it, unless it is kept. Made
@@ -205,6 +188,55 @@ private:
     std::filesystem::path file_;
     bool armed_;
 };
+
+// Writes the table's records, its information and its features into the file open as `db`, in
+// the caller's transaction: the old ones go.
+void writeTable(SqliteDb& db, const std::string& tableName, const std::filesystem::path& folder,
+                const std::vector<std::string>& fields, const RowReader& rows,
+                const std::optional<std::string>& password,
+                const std::function<void(long long)>& progress, const std::vector<bool>& searched) {
+    db.exec("PRAGMA application_id = " + std::to_string(kApplicationId) +
+                "; DROP TABLE IF EXISTS records; DROP TABLE IF EXISTS wk_table_info; " +
+                infoTableSql() + "; " + recordsSql(fields),
+            "Creating " + where(tableName, folder));
+    setInfo(db, "main", "format", kFormat);
+    // A new value at every replace: a dataset open on the old table sees that its records are
+    // gone, even when the new table holds the same ones.
+    setInfo(db, "main", "generation", password::newSalt());
+    if (password) {
+        const std::string salt = password::newSalt();
+        setInfo(db, "main", "password_salt", salt);
+        setInfo(db, "main", "password_hash", password::hash(*password, salt));
+    }
+    // Each feature writes its part as the records are written; one that the table cannot have
+    // leaves nothing of an earlier table's.
+    std::vector<std::unique_ptr<FeatureBuild>> builds;
+    for (const Feature* feature : features()) {
+        if (feature->appliesTo(fields))
+            builds.push_back(feature->build(db, "main", fields, searched));
+        else
+            drop(db, "main", *feature);
+    }
+    std::string insert = "INSERT INTO records VALUES (";
+    for (size_t i = 0; i < fields.size(); ++i)
+        insert += (i ? ", ?" : "?") + std::to_string(i + 1);
+    SqliteStatement ins(db, insert + ")", "Writing " + where(tableName, folder));
+    std::vector<std::string> row;
+    long long count = 0;
+    while (rows(row)) {
+        ins.reset();
+        for (size_t i = 0; i < fields.size(); ++i)
+            ins.bindTextOrNull(static_cast<int>(i + 1), i < row.size() ? row[i] : "");
+        ins.run();
+        const std::int64_t rowId = sqlite3_last_insert_rowid(db.handle());
+        for (const auto& build : builds)
+            build->add(rowId, row);
+        if (progress && ++count % 50000 == 0)
+            progress(count);
+    }
+    for (const auto& build : builds)
+        build->finish();
+}
 
 } // namespace
 
@@ -250,17 +282,7 @@ Description describe(const SqliteDb& db, const std::string& schema, const std::s
         if (*shape.records != recordsSql(d.fields))
             refuse(tableName, folder,
                    "'records' is not a table of text fields as Wikabay makes it");
-        if (const search::IndexState index = search::indexState(db, schema);
-            index != search::IndexState::NotInStep) {
-            std::vector<std::string> parts = {"wk_search_blocks", "wk_search_postings"};
-            if (index == search::IndexState::GramsAndTexts)
-                parts.emplace_back("wk_search_texts");
-            checkMarkedParts(shape, "search index", kRetired[0].second, parts, tableName, folder);
-        }
-        // The lookup's keys are in step while their mark is "1" (tagalog/LookupIndex.h).
-        if (infoValue(db, schema, kRetired[1].first) == "1")
-            checkMarkedParts(shape, "lookup index", kRetired[1].second, {"wk_lookup"}, tableName,
-                             folder);
+        checkFeatures(db, schema, shape, tableName, folder);
         d.protectedByPassword = !infoValue(db, schema, "password_hash").empty();
         return d;
     } catch (const EngineError& e) {
@@ -326,77 +348,35 @@ void replace(const std::filesystem::path& folder, const std::string& tableName,
     // A new table that fails leaves nothing behind: no half file, no journal, no log.
     NewFileGuard newFile(file, !existed);
     SqliteDb db(file.string(), SqliteDb::Mode::ReadWriteCreate);
-    try {
-        if (existed && std::filesystem::file_size(file, ec) > 0) {
-            describe(db, "main", tableName, folder);
-            std::vector<std::string> given;
-            if (password)
-                given.push_back(*password);
-            if (!passwordMatches(db, "main", given))
-                throw EngineError(ErrorCode::Password,
-                                  where(tableName, folder) +
-                                      " is protected: give its password to replace it");
-        }
-        // Searches in other programs go on reading the old table while the new one is written. A
-        // new file has no readers to keep: it is written once, without a journal or a log to write
-        // everything into first (a failure removes it), and takes the log when it is done.
-        if (existed)
-            useWriteAheadLog(db, "main");
-        else
-            db.exec("PRAGMA main.journal_mode = OFF", "Creating " + where(tableName, folder));
-        db.exec("BEGIN IMMEDIATE", where(tableName, folder) + " cannot be locked");
-        db.exec("PRAGMA application_id = " + std::to_string(kApplicationId) +
-                    "; DROP TABLE IF EXISTS records; DROP TABLE IF EXISTS wk_table_info; " +
-                    kInfoSql + "; " + recordsSql(fields),
-                "Creating " + where(tableName, folder));
-        std::string insert = "INSERT INTO records VALUES (";
-        for (size_t i = 0; i < fields.size(); ++i)
-            insert += (i ? ", ?" : "?") + std::to_string(i + 1);
-        SqliteStatement info(db, "INSERT INTO wk_table_info VALUES (?1, ?2)",
-                             "Writing " + tableName);
-        auto putInfo = [&](const std::string& k, const std::string& v) {
-            info.reset();
-            info.bindTextOrNull(1, k);
-            info.bindTextOrNull(2, v);
-            info.run();
-        };
-        putInfo("format", kFormat);
-        // A new value at every replace: a dataset open on the old table sees that its records
-        // are gone, even when the new table holds the same ones.
-        putInfo("generation", password::newSalt());
-        if (password) {
-            const std::string salt = password::newSalt();
-            putInfo("password_salt", salt);
-            putInfo("password_hash", password::hash(*password, salt));
-        }
-        SqliteStatement ins(db, insert + ")", "Writing " + where(tableName, folder));
-        search::IndexBuilder index(db, fields.size(), "main", searched);
-        std::vector<std::string> row;
-        long long count = 0;
-        while (rows(row)) {
-            ins.reset();
-            for (size_t i = 0; i < fields.size(); ++i)
-                ins.bindTextOrNull(static_cast<int>(i + 1), i < row.size() ? row[i] : "");
-            ins.run();
-            index.add(sqlite3_last_insert_rowid(db.handle()), row);
-            if (progress && ++count % 50000 == 0)
-                progress(count);
-        }
-        index.finish();
-        db.exec("COMMIT", "Writing " + where(tableName, folder));
-        newFile.keep();
-        // The new table moves from the log into the file now, unless a reader holds the old one;
-        // then SQLite does it later.
-        if (existed)
-            sqlite3_exec(db.handle(), "PRAGMA main.wal_checkpoint(TRUNCATE)", nullptr, nullptr,
-                         nullptr);
-        else
-            useWriteAheadLog(db, "main");
-    } catch (...) {
-        if (!sqlite3_get_autocommit(db.handle()))
-            sqlite3_exec(db.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
-        throw;
+    if (existed && std::filesystem::file_size(file, ec) > 0) {
+        describe(db, "main", tableName, folder);
+        std::vector<std::string> given;
+        if (password)
+            given.push_back(*password);
+        if (!passwordMatches(db, "main", given))
+            throw EngineError(ErrorCode::Password,
+                              where(tableName, folder) +
+                                  " is protected: give its password to replace it");
     }
+    // Searches in other programs go on reading the old table while the new one is written. A
+    // new file has no readers to keep: it is written once, without a journal or a log to write
+    // everything into first (a failure removes it), and takes the log when it is done.
+    if (existed)
+        useWriteAheadLog(db, "main");
+    else
+        db.exec("PRAGMA main.journal_mode = OFF", "Creating " + where(tableName, folder));
+    Transaction transaction(db, where(tableName, folder) + " cannot be written",
+                            Transaction::Kind::Immediate);
+    writeTable(db, tableName, folder, fields, rows, password, progress, searched);
+    transaction.commit();
+    newFile.keep();
+    // The new table moves from the log into the file now, unless a reader holds the old one;
+    // then SQLite does it later.
+    if (existed)
+        sqlite3_exec(db.handle(), "PRAGMA main.wal_checkpoint(TRUNCATE)", nullptr, nullptr,
+                     nullptr);
+    else
+        useWriteAheadLog(db, "main");
 }
 
 } // namespace wk::engine::tablefile

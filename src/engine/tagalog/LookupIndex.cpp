@@ -3,7 +3,10 @@
 #include "engine/base/AsciiText.h"
 #include "engine/base/EngineError.h"
 #include "engine/base/Sqlite.h"
+#include "engine/base/Transaction.h"
 #include "engine/storage/Database.h"
+#include "engine/storage/TableFeature.h"
+#include "engine/tagalog/LookupFeature.h"
 #include "engine/tagalog/Spelling.h"
 
 #include <algorithm>
@@ -13,8 +16,6 @@
 
 namespace wk::engine::tagalog {
 namespace {
-
-constexpr const char* kStateKey = "lookup_index";
 
 std::string in(const std::string& schema, const char* table) {
     return quoteIdentifier(schema) + "." + table;
@@ -82,18 +83,12 @@ bool buildLookupIndex(SqliteDb& db, const std::string& schema) {
     const std::vector<std::string> columns = keyColumns(fieldsOf(db, schema));
     if (columns.empty())
         return false;
-    const std::string s = quoteIdentifier(schema);
-    db.exec("SAVEPOINT wk_lookup_build", "Writing the lookup keys");
-    try {
-        std::string sql = "DROP TABLE IF EXISTS " + s + ".wk_lookup; CREATE TABLE " + s +
-                          ".wk_lookup (key TEXT NOT NULL, kind INTEGER NOT NULL, row INTEGER NOT "
-                          "NULL, PRIMARY KEY (key, kind, row)) WITHOUT ROWID;";
-        for (const char* change : {"INSERT", "UPDATE", "DELETE"})
-            sql += std::string("DROP TRIGGER IF EXISTS ") + s + ".wk_lookup_retire_" + change +
-                   "; CREATE TRIGGER " + s + ".wk_lookup_retire_" + change + " AFTER " + change +
-                   " ON records BEGIN UPDATE wk_table_info SET value = '0' WHERE key = '" +
-                   kStateKey + "'; END;";
-        db.exec(sql, "Writing the lookup keys");
+    Savepoint savepoint(db, "wk_lookup_build", "Writing the lookup keys");
+    {
+        const tablefile::Feature& feature = lookupKeysFeature();
+        tablefile::drop(db, schema, feature);
+        tablefile::createTables(db, schema, feature);
+        tablefile::writeRetireTriggers(db, schema, feature);
         SqliteStatement insert(
             db, "INSERT OR IGNORE INTO " + in(schema, "wk_lookup") + " VALUES (?1, ?2, ?3)",
             "Writing the lookup keys");
@@ -105,34 +100,18 @@ bool buildLookupIndex(SqliteDb& db, const std::string& schema) {
                        insert.run();
                        insert.reset();
                    });
-        db.exec("INSERT OR REPLACE INTO " + in(schema, "wk_table_info") + " VALUES ('" + kStateKey +
-                    "', '1')",
-                "Writing the lookup keys");
-        db.exec("RELEASE wk_lookup_build", "Writing the lookup keys");
-    } catch (...) {
-        try {
-            db.exec("ROLLBACK TO wk_lookup_build; RELEASE wk_lookup_build",
-                    "Undoing the lookup keys");
-        } catch (const EngineError&) {
-            // The first failure is the one to report.
-        }
-        throw;
+        tablefile::setInfo(db, schema, kStateKey, kInStep);
     }
+    savepoint.release();
     return true;
 }
 
 bool lookupIndexInStep(const SqliteDb& db, const std::string& schema) {
-    SqliteStatement state(db,
-                          "SELECT value FROM " + in(schema, "wk_table_info") + " WHERE key = ?1",
-                          "Reading table information");
-    state.bindTextOrNull(1, kStateKey);
-    return state.step() && state.columnText(0) == "1";
+    return tablefile::inStep(db, schema, lookupKeysFeature());
 }
 
 void retireLookupIndex(SqliteDb& db, const std::string& schema) {
-    db.exec("UPDATE " + in(schema, "wk_table_info") + " SET value = '0' WHERE key = '" + kStateKey +
-                "'",
-            "Retiring the lookup keys");
+    tablefile::retire(db, schema, lookupKeysFeature());
 }
 
 size_t compareLookupIndex(const SqliteDb& db, const std::string& schema,

@@ -151,7 +151,7 @@ TEST_F(TableShapeTest, TriggersOtherThanTheEnginesAreRefused) {
                   "is missing");
     freshTable();
     forge("DROP TRIGGER wk_lookup_retire_DELETE");
-    expectRefused("its lookup index is marked in step, but its trigger 'wk_lookup_retire_DELETE' "
+    expectRefused("its lookup keys are marked in step, but its trigger 'wk_lookup_retire_DELETE' "
                   "is missing");
 }
 
