@@ -38,6 +38,7 @@
 #include "engine/base/UnicodeText.h"
 #include "engine/sql/Query.h"
 #include "engine/storage/Database.h"
+#include "engine/storage/ServerDatabase.h"
 #include "engine/storage/Session.h"
 #include "engine/tagalog/Lookup.h"
 
@@ -356,9 +357,9 @@ int run(const Options& o) {
                     o.texts[t].cls.c_str(), r.rgHits);
     }
     printSummary(o, results,
-                 session.database(o.alias).onServer() ? "server"
-                 : o.plain                            ? "plain"
-                                                      : "index");
+                 dynamic_cast<wk::engine::ServerDatabase*>(&session.database(o.alias)) ? "server"
+                 : o.plain                                                             ? "plain"
+                                                                                       : "index");
     std::printf("open-all N=%s ms=%.2f\n", o.n.c_str(), median(openMs));
     if (!o.lookups.empty()) {
         wk::engine::tagalog::Lookup lookup(session.database(o.alias));

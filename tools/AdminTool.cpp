@@ -14,9 +14,9 @@
 #include "engine/sql/Query.h"
 #include "engine/sql/Table.h"
 #include "engine/storage/Database.h"
-#include "engine/storage/ServerTables.h"
 #include "engine/storage/Session.h"
 #include "engine/storage/TableFile.h"
+#include "engine/storage/TableFiles.h"
 #include "engine/storage/TableMaintenance.h"
 
 #include <algorithm>
@@ -219,7 +219,6 @@ int importCommand(std::vector<std::string> a) {
     if (!csv.next(header))
         throw CsvError(file + ": the file is empty; it needs a header row of field names");
     const std::vector<bool> searched = pickFields(header, searchFields, file);
-    const aliases::Target target = aliases::target(ConfigStore().load(), t.alias);
     const auto started = std::chrono::steady_clock::now();
     long long rows = 0;
     const tablefile::RowReader read = [&](std::vector<std::string>& row) {
@@ -236,20 +235,12 @@ int importCommand(std::vector<std::string> a) {
         if (std::chrono::steady_clock::now() - started > std::chrono::seconds(2))
             std::cerr << "wikabay-admin: " << n << " records imported...\n";
     };
-    if (!target.server.empty()) {
-        // On a server the table and its search index are made in one transaction; the
-        // learner's lookup reads table files only.
-        Database& db = toolSession(t).database(t.alias);
-        servertables::replace(db.server(), table, header, read, t.password, progress, searched);
-        std::cerr << "wikabay-admin: " << rows << " records imported into table '"
-                  << tablefile::baseName(table) << "' in " << db.place() << "\n";
-        return 0;
-    }
-    // A dictionary also gets the keys of the learner's lookup, so that wikabay-lookup need not
-    // read every record.
-    tablefile::replace(target.folder, table, header, read, t.password, progress, searched);
-    std::cerr << "wikabay-admin: " << rows << " records imported into '"
-              << tablefile::fileFor(target.folder, table).string() << "'\n";
+    // The table, its search index and, for a dictionary in table files, the keys of the
+    // learner's lookup are made in one transaction.
+    Database& db = toolSession(t).database(t.alias);
+    db.replace(table, header, read, t.password, progress, searched);
+    std::cerr << "wikabay-admin: " << rows << " records imported into table '"
+              << tablefile::baseName(table) << "' in " << db.place() << "\n";
     return 0;
 }
 
@@ -318,25 +309,17 @@ int queryCommand(const std::vector<std::string>& a) {
 
 // Checks one table and prints what was found, each thing on a line that begins with the table's
 // name. Returns whether all is well.
-bool checkTable(Database& db, const std::string& tableName) {
+bool checkTable(TableFiles& db, const std::string& tableName) {
     const tablefile::CheckReport report = tablefile::check(db, tableName);
     for (const std::string& finding : report.findings)
         std::cout << report.table << ": " << finding << '\n';
     return report.well;
 }
 
-// Check and reindex read table files; a server keeps its own indexes.
-void requireTableFiles(const Database& db, const char* command) {
-    if (db.onServer())
-        throw EngineError(ErrorCode::InvalidArgument,
-                          "Alias '" + db.alias() + "' names a database on a server: " + command +
-                              " works on table files (the server keeps its own indexes)");
-}
-
 int checkCommand(const std::vector<std::string>& a) {
     const TableArgs t = parseTableArgs(a, 1, 0, 1);
-    Database& db = toolSession(t).database(t.alias);
-    requireTableFiles(db, "check");
+    // A server keeps its own indexes.
+    TableFiles& db = requireTableFiles(toolSession(t).database(t.alias), "wikabay-admin check");
     std::vector<std::string> tables;
     if (t.words.empty()) {
         for (const auto& entry : std::filesystem::directory_iterator(db.folder()))
@@ -355,8 +338,7 @@ int checkCommand(const std::vector<std::string>& a) {
 
 int reindexCommand(const std::vector<std::string>& a) {
     const TableArgs t = parseTableArgs(a, 1, 1);
-    Database& db = toolSession(t).database(t.alias);
-    requireTableFiles(db, "reindex");
+    TableFiles& db = requireTableFiles(toolSession(t).database(t.alias), "wikabay-admin reindex");
     const tablefile::RebuildReport report = tablefile::rebuild(db, t.words[0]);
     // "the search index of 'Tagalog' is made anew, and its lookup keys"
     std::string said;

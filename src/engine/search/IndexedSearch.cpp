@@ -6,7 +6,7 @@
 #include "engine/search/IndexStorage.h"
 #include "engine/search/SearchIndex.h"
 #include "engine/search/Workers.h"
-#include "engine/storage/Database.h"
+#include "engine/storage/TableFiles.h"
 
 #include <sqlite3.h>
 
@@ -287,7 +287,7 @@ void narrow(search::IndexReader& reader, Term& t, size_t i, BlockFinds& f, Scrat
 
 } // namespace
 
-std::optional<std::vector<std::int64_t>> indexedRowIds(Database& db, const TableHandle& table,
+std::optional<std::vector<std::int64_t>> indexedRowIds(TableFiles& db, const FileTable& table,
                                                        const IndexableCondition& condition) {
     if (!db.searchIndexEnabled() || (!condition.wholeTable && condition.likeTerms.empty()))
         return std::nullopt;

@@ -7,8 +7,8 @@
 
 namespace wk::engine {
 
-class Database;
-struct TableHandle;
+class TableFiles;
+struct FileTable;
 
 /// One condition `Upper(field) like 'pattern'`.
 struct LikeTerm {
@@ -31,9 +31,10 @@ struct IndexableCondition {
 /// result is the very records, in the very order (row id), that running the statement gives.
 ///
 /// Returns nothing when the index cannot answer: another shape of statement, a pattern it cannot
-/// use, no index in step with the records, the index switched off (Database), or any failure
-/// while reading it. The caller then runs the statement as written.
-std::optional<std::vector<std::int64_t>> indexedRowIds(Database& db, const TableHandle& table,
+/// use, no index in step with the records, the index switched off
+/// (Database::setSearchIndexEnabled), or any failure while reading it. The caller then runs the
+/// statement as written.
+std::optional<std::vector<std::int64_t>> indexedRowIds(TableFiles& db, const FileTable& table,
                                                        const IndexableCondition& condition);
 
 } // namespace wk::engine

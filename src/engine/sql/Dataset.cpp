@@ -81,17 +81,17 @@ void Dataset::setRows(std::unique_ptr<RowSource> rows, std::vector<std::string> 
 }
 
 void Dataset::noteTable(Database& db, const TableHandle& table) {
-    for (const auto& [schema, generation] : generations_)
-        if (schema == table.schema)
+    for (const auto& [name, generation] : generations_)
+        if (name == table.name)
             return;
-    generations_.emplace_back(table.schema, db.generation(table.schema));
+    generations_.emplace_back(table.name, db.generation(table.name));
 }
 
 bool Dataset::checkReplaced() const {
     if (!active())
         return false;
-    for (const auto& [schema, generation] : generations_)
-        if (database_->generation(schema) != generation)
+    for (const auto& [name, generation] : generations_)
+        if (database_->generation(name) != generation)
             return true;
     return false;
 }

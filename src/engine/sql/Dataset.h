@@ -127,7 +127,7 @@ private:
     Database* database_ = nullptr;
     std::unique_ptr<RowSource> rows_;
     std::vector<std::string> fields_;
-    std::vector<std::pair<std::string, std::string>> generations_; // schema, generation read
+    std::vector<std::pair<std::string, std::string>> generations_; // table, generation read
     DatasetState state_ = DatasetState::Inactive;
     long long current_ = -1;
     bool eof_ = true;

@@ -3,7 +3,7 @@
 #include "engine/search/SearchIndex.h"
 #include "engine/sql/RecordStore.h"
 #include "engine/sql/Table.h"
-#include "engine/storage/Database.h"
+#include "engine/storage/TableFiles.h"
 
 #include <fcntl.h>
 #include <sqlite3.h>
@@ -34,7 +34,7 @@ void bindValues(SqliteStatement& st, const std::vector<std::string>& values, int
 // search index in step, in the change's own savepoint.
 class LocalRecords : public RecordStore {
 public:
-    LocalRecords(Database& db, const TableHandle& t, std::string what)
+    LocalRecords(TableFiles& db, const FileTable& t, std::string what)
         : c_(db.connection()), qualified_(t.qualified), schema_(t.schema), file_(t.file),
           fields_(t.fields), what_(std::move(what)) {}
 
@@ -166,10 +166,8 @@ private:
 
 } // namespace
 
-std::unique_ptr<RecordStore> openRecords(Database& db, const TableHandle& table,
-                                         const std::string& what) {
-    if (db.onServer())
-        return openServerRecords(db, table, what);
+std::unique_ptr<RecordStore> openFileRecords(TableFiles& db, const FileTable& table,
+                                             const std::string& what) {
     return std::make_unique<LocalRecords>(db, table, what);
 }
 

@@ -4,7 +4,7 @@
 #include "engine/search/IndexedSearch.h"
 #include "engine/sql/LocalSql.h"
 #include "engine/sql/RowSource.h"
-#include "engine/storage/Database.h"
+#include "engine/storage/TableFiles.h"
 
 #include <optional>
 
@@ -27,17 +27,23 @@ std::string Query::sqlText() const {
 }
 
 void Query::openRows(Database& db) {
-    if (db.onServer()) {
-        openServerRows(db);
-        return;
-    }
-    std::vector<const TableHandle*> tables;
+    struct Open : DatabaseVisitor {
+        explicit Open(Query& q) : query(q) {}
+        void visit(TableFiles& d) override { query.openFileRows(d); }
+        void visit(ServerDatabase& d) override { query.openServerRows(d); }
+        Query& query;
+    } open(*this);
+    db.accept(open);
+}
+
+void Query::openFileRows(TableFiles& db) {
+    std::vector<const FileTable*> tables;
     const TranslatedSelect sel = translateSelect(sqlText(), [&](const std::string& table) {
-        const TableHandle& handle = db.table(table);
+        const FileTable& handle = db.fileTable(table);
         tables.push_back(&handle);
         return handle.qualified;
     });
-    for (const TableHandle* t : tables)
+    for (const FileTable* t : tables)
         noteTable(db, *t);
     if (sel.singleTable) {
         // Prepared in any case, so that a faulty statement fails as it always has.

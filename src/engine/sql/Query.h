@@ -7,6 +7,9 @@
 
 namespace wk::engine {
 
+class ServerDatabase;
+class TableFiles;
+
 /// A read-only dataset over the result of a local SQL SELECT statement held as lines.
 ///
 /// Clearing the lines closes the query. Opening runs the statement: a result that is the rows of
@@ -30,9 +33,12 @@ protected:
     void openRows(Database& db) override;
 
 private:
+    /// openRows on an alias of table files: the statement runs on the connection to which they
+    /// are attached, through their search indexes where they answer it.
+    void openFileRows(TableFiles& db);
     /// openRows on an alias whose tables are on a server (ServerQuery.cpp): the statement runs
     /// there, translated, in a read-only transaction.
-    void openServerRows(Database& db);
+    void openServerRows(ServerDatabase& db);
 
     std::vector<std::string> sql_;
 };

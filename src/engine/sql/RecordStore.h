@@ -12,6 +12,10 @@
 namespace wk::engine {
 
 class Database;
+class ServerDatabase;
+class TableFiles;
+struct FileTable;
+struct ServerTable;
 struct TableHandle;
 struct TableFilter;
 
@@ -54,13 +58,17 @@ public:
     virtual std::string readOnlyReason() const = 0;
 };
 
-/// The records of `table` in `db`; `what` begins the messages of failed reads ("Table1: reading
-/// table 'Tagalog'").
+/// The records of `table` (opened by `db`) in `db`; `what` begins the messages of failed reads
+/// ("Table1: reading table 'Tagalog'").
 std::unique_ptr<RecordStore> openRecords(Database& db, const TableHandle& table,
                                          const std::string& what);
 
+/// The same, for a table file (LocalRecords.cpp).
+std::unique_ptr<RecordStore> openFileRecords(TableFiles& db, const FileTable& table,
+                                             const std::string& what);
+
 /// The same, for a table on a server (ServerRecords.cpp).
-std::unique_ptr<RecordStore> openServerRecords(Database& db, const TableHandle& table,
+std::unique_ptr<RecordStore> openServerRecords(ServerDatabase& db, const ServerTable& table,
                                                const std::string& what);
 
 } // namespace wk::engine

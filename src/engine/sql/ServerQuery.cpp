@@ -6,7 +6,7 @@
 #include "engine/sql/RowSource.h"
 #include "engine/sql/ServerRows.h"
 #include "engine/sql/SqlScan.h"
-#include "engine/storage/Database.h"
+#include "engine/storage/ServerDatabase.h"
 
 #include <memory>
 
@@ -53,14 +53,14 @@ std::vector<std::string> columnNames(const PgResult& r, int first) {
 
 } // namespace
 
-void Query::openServerRows(Database& db) {
-    std::vector<const TableHandle*> tables;
+void Query::openServerRows(ServerDatabase& db) {
+    std::vector<const ServerTable*> tables;
     const PgSelect sel = translateSelectForPostgres(sqlText(), [&](const std::string& name) {
-        const TableHandle& handle = db.table(name);
+        const ServerTable& handle = db.serverTable(name);
         tables.push_back(&handle);
         return PgTableRef{handle.qualified, handle.fields, handle.upperColumns};
     });
-    for (const TableHandle* t : tables)
+    for (const ServerTable* t : tables)
         noteTable(db, *t);
     PgConnection& c = db.server();
     try {

@@ -5,7 +5,7 @@
 #include "engine/sql/RecordStore.h"
 #include "engine/sql/ServerRows.h"
 #include "engine/sql/Table.h"
-#include "engine/storage/Database.h"
+#include "engine/storage/ServerDatabase.h"
 #include "engine/storage/ServerTables.h"
 
 namespace wk::engine {
@@ -20,8 +20,8 @@ std::optional<std::string> orNull(const std::string& value) {
 // the import that was read.
 class ServerRecords : public RecordStore {
 public:
-    ServerRecords(Database& db, const TableHandle& t, std::string what)
-        : db_(db), qualified_(t.qualified), name_(t.schema), fields_(t.fields),
+    ServerRecords(ServerDatabase& db, const ServerTable& t, std::string what)
+        : db_(db), qualified_(t.qualified), name_(t.storedName), fields_(t.fields),
           what_(std::move(what)) {
         for (size_t i = 0; i < fields_.size(); ++i)
             columns_ += (i ? ", " : "") + pgIdentifier(fields_[i]);
@@ -174,7 +174,7 @@ private:
         }
     }
 
-    Database& db_;
+    ServerDatabase& db_;
     std::string qualified_;
     std::string name_;
     std::vector<std::string> fields_;
@@ -184,7 +184,7 @@ private:
 
 } // namespace
 
-std::unique_ptr<RecordStore> openServerRecords(Database& db, const TableHandle& table,
+std::unique_ptr<RecordStore> openServerRecords(ServerDatabase& db, const ServerTable& table,
                                                const std::string& what) {
     return std::make_unique<ServerRecords>(db, table, what);
 }

@@ -1,7 +1,7 @@
 #include "engine/sql/ServerRows.h"
 
 #include "engine/server/PgConnection.h"
-#include "engine/storage/Database.h"
+#include "engine/storage/ServerDatabase.h"
 
 #include <charconv>
 #include <unordered_map>
@@ -14,7 +14,7 @@ std::int64_t serverRowId(std::string_view text) {
     return id;
 }
 
-RowFetcher serverRowFetcher(Database& db, std::string fetchSql, size_t fieldCount) {
+RowFetcher serverRowFetcher(ServerDatabase& db, std::string fetchSql, size_t fieldCount) {
     return [&db, sql = std::move(fetchSql), fieldCount](const std::vector<std::int64_t>& wanted) {
         std::string list = "{";
         for (size_t i = 0; i < wanted.size(); ++i) {

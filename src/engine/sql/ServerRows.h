@@ -8,7 +8,7 @@
 
 namespace wk::engine {
 
-class Database;
+class ServerDatabase;
 
 /// A row id as the server writes it.
 std::int64_t serverRowId(std::string_view text);
@@ -17,6 +17,6 @@ std::int64_t serverRowId(std::string_view text);
 /// of row ids and whose first column is the row id, followed by `fieldCount` fields. It uses
 /// the connection as it is: while the server is lost it fails at once, without waiting to
 /// connect again (that is done when the window is next activated).
-RowFetcher serverRowFetcher(Database& db, std::string fetchSql, size_t fieldCount);
+RowFetcher serverRowFetcher(ServerDatabase& db, std::string fetchSql, size_t fieldCount);
 
 } // namespace wk::engine

@@ -1,92 +1,79 @@
 #pragma once
 
-#include "engine/base/Sqlite.h"
+#include "engine/base/EngineError.h"
+#include "engine/storage/TableFile.h"
 
 #include <filesystem>
-#include <map>
-#include <memory>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace wk::engine {
 
-class PgConnection;
 class Session;
+class TableFiles;
+class ServerDatabase;
 
-/// A table of the alias as the connection sees it.
+/// A table of an alias as its connection sees it. Made by the connection (Database::table), it
+/// lives as long as the connection; opening the table again brings it up to date.
 struct TableHandle {
-    std::string name;      ///< the name as the caller gave it ("Internet.db")
-    std::string qualified; ///< the SQLite name of its records, e.g. "t1".records; on a server the
-                           ///< quoted name of its records' table, e.g. "Internet"
-    std::string schema;    ///< the name under which its file is attached, e.g. t1; on a server
-                           ///< the table's name as stored
-    std::filesystem::path file; ///< empty on a server
-    std::vector<std::string> fields;
-    /// On a server: per field, the column that keeps it in capitals, or "" (ServerTables.h).
-    std::vector<std::string> upperColumns;
+    TableHandle() = default;
+    TableHandle(const TableHandle&) = default;
+    TableHandle& operator=(const TableHandle&) = default;
+    virtual ~TableHandle() = default;
+
+    std::string name;                ///< the name as the caller gave it ("Internet.db")
+    std::string qualified;           ///< how statements name its records
+    std::vector<std::string> fields; ///< in field order
 };
 
-/// The connection of one session to one alias: an SQLite connection to which the alias's table
-/// files are attached as they are first used. It provides the Unicode-aware `Upper` and `Lower`
-/// and runs the statements of datasets.
+/// Follows the kind of a connection (Database::accept): what differs between table files and a
+/// server is chosen once, by the connection's type, not asked again and again.
+class DatabaseVisitor {
+public:
+    virtual ~DatabaseVisitor() = default;
+    virtual void visit(TableFiles& db) = 0;
+    virtual void visit(ServerDatabase& db) = 0;
+};
+
+/// The connection of one session to one alias: where the alias's tables live, behind one
+/// interface. The alias names a folder of table files (TableFiles.h) or a PostgreSQL database
+/// (ServerDatabase.h); Session::database makes the right one when the alias is first used, and it
+/// stays until the session goes. Failures raise EngineError naming the table and the place.
 class Database {
 public:
-    Database(std::string alias, std::filesystem::path folder, const Session& session);
-    /// The connection of `session` to an alias naming a PostgreSQL database at `address` (a
-    /// libpq URI). The server is first reached when a table is first used.
-    static std::unique_ptr<Database> onServer(std::string alias, std::string address,
-                                              const Session& session);
-    ~Database();
+    virtual ~Database();
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
 
     const std::string& alias() const { return alias_; }
-    /// The alias's folder; empty on a server.
-    const std::filesystem::path& folder() const { return folder_; }
-    /// The SQLite connection to which table files are attached (on a server, one without
-    /// tables).
-    SqliteDb& connection() { return *db_; }
+    /// Where the tables are, for messages: "folder '/data'", or "database "x" on server y (port
+    /// z)".
+    virtual std::string place() const = 0;
 
-    /// Whether the alias names a PostgreSQL database (ServerTables.h) instead of a folder.
-    bool onServer() const { return !address_.empty(); }
-    /// The connection to the server, made when first asked for and made again when it was lost
-    /// (this waits for the server at most as long as the address says, 10 seconds unless it
-    /// says otherwise). Raises EngineError (State) for an alias of table files, ServerUnavailable
-    /// naming the server when it cannot be reached.
-    PgConnection& server();
-    /// The connection to the server as it is, without connecting again: a statement on a lost
-    /// connection fails at once rather than waiting for the server. Raises as server() when no
-    /// connection was made yet.
-    PgConnection& serverAsItIs();
-    /// "database "x" on server y (port z)", or the folder as "folder '/data'" for table files.
-    std::string place() const;
+    /// Opens the table on first use and checks it each time: it exists, is a table of ours, and
+    /// the session holds its password. Raises EngineError naming the table and the place.
+    virtual const TableHandle& table(const std::string& tableName) = 0;
 
-    /// Which import of the table attached as `schema` (TableHandle::schema) is stored now:
-    /// tablefile::generation, or the generation on the server (ServerTables.h), which connects
-    /// again when the connection was lost.
-    std::string generation(const std::string& schema);
+    /// Which import of the table is stored now: new at every import, so that a dataset that read
+    /// the old records sees that they are gone. Opens the table when it is not open yet; an open
+    /// one is not checked again.
+    virtual std::string generation(const std::string& tableName) = 0;
 
-    /// Attaches the table on first use and checks it each time: it exists, is a table file of
-    /// ours, and the session holds its password. Raises EngineError naming the table and folder.
-    /// An attached file keeps up to 64 MB of its pages in memory, taken as they are read. A file
-    /// that was attached when it could only be read is attached again once it and its folder can
-    /// be written.
-    ///
-    /// A file attached for writing, in a folder that can be written, is switched to the
-    /// write-ahead log (tablefile::useWriteAheadLog): searches and browsing here and in other
-    /// programs go on, on the records last committed, while an import or a change is being
-    /// written, and see the new records once it is committed. The log's files (`-wal`, `-shm`)
-    /// are beside the table file while it is open. In a folder that cannot be written the file
-    /// is not switched, and is read as before. One that uses the log already (made where the
-    /// folder could be written) is read with the log's files when another program has them
-    /// there; without them it is read as it stands, unlocked: it cannot be written there
-    /// without them, and a program that may write in that folder should not import the table
-    /// while this connection has it open.
-    const TableHandle& table(const std::string& tableName);
+    /// Creates the table, or replaces its fields and records, in one transaction: programs
+    /// reading it meanwhile go on with the old records until the new ones are committed, and a
+    /// failure leaves the old table whole. See tablefile::replace and servertables::replace.
+    virtual void replace(const std::string& tableName, const std::vector<std::string>& fields,
+                         const tablefile::RowReader& rows,
+                         const std::optional<std::string>& password,
+                         const std::function<void(long long)>& progress = {},
+                         const std::vector<bool>& searched = {}) = 0;
 
-    /// Prepares a statement built from the user's SQL: it may read, never change anything.
-    /// Raises EngineError (InvalidSql) saying what is wrong, State on a server.
-    std::unique_ptr<SqliteStatement> prepareReadOnly(const std::string& sql);
+    /// Calls the visitor's `visit` for the kind of this connection.
+    virtual void accept(DatabaseVisitor& visitor) = 0;
 
-    /// An error for a failed change to a table, naming the table and folder.
+    /// An error for a failed change to a table, naming the table and the place.
     EngineError changeError(const std::string& tableName, const EngineError& cause) const;
 
     /// Whether queries may find their records through the search indexes of the table files
@@ -94,28 +81,19 @@ public:
     void setSearchIndexEnabled(bool enabled) { searchIndexEnabled_ = enabled; }
     bool searchIndexEnabled() const { return searchIndexEnabled_; }
 
+protected:
+    Database(std::string alias, const Session& session);
+
+    const Session& session() const { return session_; }
+
 private:
-    struct Attached {
-        TableHandle handle;
-        std::string verifiedHash;   // the password hash the session's passwords matched
-        bool journalChosen = false; // whether the journal was chosen since it was attached
-    };
-
-    struct OnServer {};
-    Database(std::string alias, std::string address, const Session& session, OnServer);
-    void makeConnection();
-    const TableHandle& serverTable(const std::string& tableName);
-
     std::string alias_;
-    std::filesystem::path folder_;
-    std::string address_;                  // the server's address, for an alias on a server
-    std::unique_ptr<PgConnection> server_; // made on first use
     const Session& session_;
-    std::unique_ptr<SqliteDb> db_;
-    std::map<std::string, Attached> tables_;       // keyed by file path
-    std::map<std::string, Attached> serverTables_; // keyed by upper-case name on the server
-    int nextSchema_ = 1;
     bool searchIndexEnabled_ = true;
 };
+
+/// The connection `db` as one to table files. Raises EngineError (InvalidArgument) saying that
+/// `who` ("The learner's lookup") reads table files when the alias names a server.
+TableFiles& requireTableFiles(Database& db, const std::string& who);
 
 } // namespace wk::engine

@@ -7,6 +7,8 @@
 #include "engine/config/ConfigStore.h"
 #include "engine/config/EnginePaths.h"
 #include "engine/storage/Database.h"
+#include "engine/storage/ServerDatabase.h"
+#include "engine/storage/TableFiles.h"
 
 #include <algorithm>
 #include <cctype>
@@ -101,8 +103,12 @@ Database& Session::database(const std::string& alias) {
     if (it != databases_.end())
         return *it->second;
     const aliases::Target target = aliases::target(ConfigStore().load(), alias);
-    auto db = target.server.empty() ? std::make_unique<Database>(alias, target.folder, *this)
-                                    : Database::onServer(alias, target.server, *this);
+    // What differs between table files and a server is chosen here, once for the alias.
+    std::unique_ptr<Database> db;
+    if (target.server.empty())
+        db = std::make_unique<TableFiles>(alias, target.folder, *this);
+    else
+        db = std::make_unique<ServerDatabase>(alias, target.server, *this);
     Database& ref = *db;
     databases_.emplace(key, std::move(db));
     return ref;

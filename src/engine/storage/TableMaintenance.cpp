@@ -3,9 +3,9 @@
 #include "engine/base/EngineError.h"
 #include "engine/base/Sqlite.h"
 #include "engine/base/Transaction.h"
-#include "engine/storage/Database.h"
 #include "engine/storage/TableFeature.h"
 #include "engine/storage/TableFile.h"
+#include "engine/storage/TableFiles.h"
 
 #include <algorithm>
 
@@ -15,7 +15,7 @@ namespace {
 // Numbers records in table order (from 1), as the program's lists count them.
 class NumberedTable : public CheckedTable {
 public:
-    NumberedTable(const SqliteDb& db, const TableHandle& table) : db_(db), table_(table) {}
+    NumberedTable(const SqliteDb& db, const FileTable& table) : db_(db), table_(table) {}
 
     const std::vector<std::string>& fields() const override { return table_.fields; }
 
@@ -41,7 +41,7 @@ public:
 
 private:
     const SqliteDb& db_;
-    const TableHandle& table_;
+    const FileTable& table_;
     std::optional<std::vector<std::int64_t>> rowIds_;
 };
 
@@ -87,11 +87,11 @@ bool featureInStep(SqliteDb& c, const std::string& schema, const Feature& featur
 
 } // namespace
 
-CheckReport check(Database& db, const std::string& tableName) {
+CheckReport check(TableFiles& db, const std::string& tableName) {
     CheckReport report{baseName(tableName), {}, false};
-    const TableHandle* table = nullptr;
+    const FileTable* table = nullptr;
     try {
-        table = &db.table(tableName);
+        table = &db.fileTable(tableName);
     } catch (const EngineError& e) {
         report.findings.emplace_back(e.what());
         return report;
@@ -122,8 +122,8 @@ CheckReport check(Database& db, const std::string& tableName) {
     return report;
 }
 
-RebuildReport rebuild(Database& db, const std::string& tableName) {
-    const TableHandle& table = db.table(tableName);
+RebuildReport rebuild(TableFiles& db, const std::string& tableName) {
+    const FileTable& table = db.fileTable(tableName);
     SqliteDb& c = db.connection();
     RebuildReport report{baseName(tableName), {}};
     try {

@@ -6,7 +6,7 @@
 
 namespace wk::engine {
 
-class Database;
+class TableFiles;
 
 /// Checking and rebuilding a table file of an alias: the file itself, and every feature kept in it
 /// beside the records (TableFeature.h). Both run on the connection of `db` (which attaches the
@@ -29,7 +29,7 @@ struct CheckReport {
 /// found out of step is set aside (marked not in step) so that the engine reads the records
 /// instead, until it is made anew. A table that cannot be opened, or a check that cannot be
 /// finished, is a finding too; nothing is raised.
-CheckReport check(Database& db, const std::string& tableName);
+CheckReport check(TableFiles& db, const std::string& tableName);
 
 /// What a rebuild of one table made.
 struct RebuildReport {
@@ -46,7 +46,7 @@ struct RebuildReport {
 /// Makes every feature of the table `tableName` anew from its records, in one transaction that
 /// takes the file's write lock first: a failure leaves the table as it was. Raises EngineError
 /// naming the table and the folder (Database::changeError).
-RebuildReport rebuild(Database& db, const std::string& tableName);
+RebuildReport rebuild(TableFiles& db, const std::string& tableName);
 
 } // namespace tablefile
 } // namespace wk::engine

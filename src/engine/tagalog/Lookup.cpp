@@ -5,7 +5,7 @@
 #include "engine/base/Sqlite.h"
 #include "engine/base/UnicodeText.h"
 #include "engine/search/IndexedSearch.h"
-#include "engine/storage/Database.h"
+#include "engine/storage/TableFiles.h"
 #include "engine/tagalog/Morphology.h"
 #include "engine/tagalog/SpellChecker.h"
 #include "engine/tagalog/Spelling.h"
@@ -43,22 +43,13 @@ struct Lookup::Found {
     std::set<std::int64_t> rows;
 };
 
-namespace {
-
-// The lookup reads its keys from table files; a server keeps none.
-Database& onTableFiles(Database& db) {
-    if (db.onServer())
-        throw EngineError(ErrorCode::InvalidArgument,
-                          "The learner's lookup reads table files, and alias '" + db.alias() +
-                              "' names a database on a server");
-    return db;
-}
-
-} // namespace
+namespace {} // namespace
 
 Lookup::Lookup(Database& db, const std::string& table, const std::string& variantsTable)
-    : db_(onTableFiles(db)), table_(db.table(table)), variantsTable_(variantsTable),
-      keys_(std::make_unique<LookupKeys>(db, table_)), spelling_(std::make_unique<SpellChecker>()) {
+    // The lookup reads its keys from table files; a server keeps none.
+    : db_(requireTableFiles(db, "The learner's lookup")), table_(db_.fileTable(table)),
+      variantsTable_(variantsTable), keys_(std::make_unique<LookupKeys>(db_, table_)),
+      spelling_(std::make_unique<SpellChecker>()) {
 }
 
 Lookup::~Lookup() = default;

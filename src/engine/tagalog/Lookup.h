@@ -12,7 +12,8 @@
 
 namespace wk::engine {
 class Database;
-struct TableHandle;
+class TableFiles;
+struct FileTable;
 } // namespace wk::engine
 
 namespace wk::engine::tagalog {
@@ -89,8 +90,8 @@ private:
     const std::map<std::string, std::vector<std::string>>& variants();
     std::vector<std::pair<std::string, std::string>> rootsOf(const std::string& plain) const;
 
-    Database& db_;
-    const TableHandle& table_;
+    TableFiles& db_;
+    const FileTable& table_;
     std::string variantsTable_;
     std::unique_ptr<LookupKeys> keys_;
     std::optional<std::map<std::string, std::vector<std::string>>> variants_;

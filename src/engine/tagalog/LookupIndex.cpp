@@ -4,8 +4,8 @@
 #include "engine/base/EngineError.h"
 #include "engine/base/Sqlite.h"
 #include "engine/base/Transaction.h"
-#include "engine/storage/Database.h"
 #include "engine/storage/TableFeature.h"
+#include "engine/storage/TableFiles.h"
 #include "engine/tagalog/LookupFeature.h"
 #include "engine/tagalog/Spelling.h"
 
@@ -151,7 +151,7 @@ size_t compareLookupIndex(const SqliteDb& db, const std::string& schema,
     return differences;
 }
 
-LookupKeys::LookupKeys(Database& db, const TableHandle& table) : db_(db), schema_(table.schema) {
+LookupKeys::LookupKeys(TableFiles& db, const FileTable& table) : db_(db), schema_(table.schema) {
     const std::vector<std::string> columns = keyColumns(table.fields);
     if (columns.empty())
         throw EngineError(ErrorCode::InvalidArgument,

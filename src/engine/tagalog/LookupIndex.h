@@ -7,9 +7,9 @@
 #include <vector>
 
 namespace wk::engine {
-class Database;
 class SqliteDb;
-struct TableHandle;
+class TableFiles;
+struct FileTable;
 } // namespace wk::engine
 
 /// The keys under which the learner's lookup finds entries of a dictionary table (a table with
@@ -60,7 +60,7 @@ size_t compareLookupIndex(const SqliteDb& db, const std::string& schema,
 /// from its records. Raises EngineError when the table lacks the dictionary's fields.
 class LookupKeys {
 public:
-    LookupKeys(Database& db, const TableHandle& table);
+    LookupKeys(TableFiles& db, const FileTable& table);
 
     /// Whether the keys come from the file (true) or were read from the records.
     bool fromIndex() const { return fromIndex_; }
@@ -77,7 +77,7 @@ public:
 private:
     using Key = std::tuple<int, std::string, std::int64_t>; // kind, key, row
 
-    Database& db_;
+    TableFiles& db_;
     std::string schema_;
     bool fromIndex_ = false;
     std::vector<Key> memory_; // sorted; used when the file has no keys in step

@@ -8,6 +8,7 @@
 #include "engine/search/SearchGrams.h"
 #include "engine/storage/Database.h"
 #include "engine/storage/Session.h"
+#include "engine/storage/TableFiles.h"
 
 #include <sqlite3.h>
 #include <unicode/locid.h>
@@ -153,7 +154,7 @@ class UpperFunctionTest : public EngineTest {};
 
 TEST_F(UpperFunctionTest, TheConnectionsUpperMapsOneForOne) {
     Session session("Upper");
-    SqliteDb& db = session.database(kAlias).connection();
+    SqliteDb& db = requireTableFiles(session.database(kAlias), "The test").connection();
     SqliteStatement st(db, "SELECT Upper(?1), Upper(NULL)", "upper");
     const std::pair<const char*, const char*> cases[] = {
         {"Straße", "STRAßE"}, {"\uFB01sh", "\uFB01SH"}, {"\u0149", "\u0149"}, {"\u0390", "\u0390"},

@@ -16,6 +16,7 @@
 #include "engine/sql/Table.h"
 #include "engine/storage/Database.h"
 #include "engine/storage/Session.h"
+#include "engine/storage/TableFiles.h"
 
 #include <algorithm>
 #include <random>
@@ -131,7 +132,7 @@ inline std::vector<std::string> windowTexts(const Rows& entries) {
 /// Runs statements on the table "Tagalog" of the alias with the search index used or not.
 class SearchFixture : public EngineTest {
 protected:
-    Database& db() { return session_.database(kAlias); }
+    TableFiles& db() { return requireTableFiles(session_.database(kAlias), "The test"); }
 
     /// Every field of every record the statement gives, with the index used or not.
     Rows run(const std::string& statement, bool indexed) {
@@ -146,7 +147,7 @@ protected:
         const TranslatedSelect sel = translateSelect(
             statement, [&](const std::string& t) { return db().table(t).qualified; });
         return sel.singleTable &&
-               indexedRowIds(db(), db().table("Tagalog"), sel.indexable).has_value();
+               indexedRowIds(db(), db().fileTable("Tagalog"), sel.indexable).has_value();
     }
 
     void expectSameResult(const std::string& statement) {
@@ -174,7 +175,7 @@ protected:
     /// field.
     using Found = std::tuple<search::IndexDifference::Kind, std::int64_t, int>;
     std::vector<Found> differences() {
-        const TableHandle& t = db().table("Tagalog");
+        const FileTable& t = db().fileTable("Tagalog");
         std::vector<Found> out;
         search::compareIndex(
             db().connection(), t.schema, t.fields.size(),

@@ -12,6 +12,7 @@
 #include "engine/sql/Table.h"
 #include "engine/storage/Database.h"
 #include "engine/storage/Session.h"
+#include "engine/storage/TableFiles.h"
 #include "engine/tagalog/LookupIndex.h"
 
 #include <sqlite3.h>
@@ -57,11 +58,11 @@ protected:
         makeTable("Words", kFields, words());
     }
 
-    Database& db() { return session_.database(kAlias); }
-    const TableHandle& table(const std::string& name = "Words") { return db().table(name); }
+    TableFiles& db() { return requireTableFiles(session_.database(kAlias), "The test"); }
+    const FileTable& table(const std::string& name = "Words") { return db().fileTable(name); }
 
     std::vector<Found> differences() {
-        const TableHandle& t = table();
+        const FileTable& t = table();
         std::vector<Found> out;
         const size_t n = search::compareIndex(
             db().connection(), t.schema, t.fields.size(),
@@ -167,7 +168,7 @@ TEST_F(SearchIndexCheckTest, DamagedTextsAreFoundRecordByRecord) {
 TEST_F(SearchIndexCheckTest, RebuildMendsTheIndexInsideTheCallersTransaction) {
     forge("UPDATE wk_search_postings SET rows = " + hex(search::encodePositions({0})) +
           " WHERE key = " + kSunKey);
-    const TableHandle& t = table();
+    const FileTable& t = table();
     SqliteDb& c = db().connection();
     c.exec("BEGIN", "test");
     EXPECT_TRUE(search::rebuildIndex(c, t.schema, t.fields.size()));
@@ -193,7 +194,7 @@ TEST_F(SearchIndexCheckTest, ADamagedListOfIndexedFieldsNeitherBlocksChangesNorR
     EXPECT_FALSE(inStep()) << "the change retires the index";
     EXPECT_EQ(found("Upper(English) like \"%MOON%\""), std::vector<std::string>{"araw"});
 
-    const TableHandle& h = table();
+    const FileTable& h = table();
     EXPECT_TRUE(search::rebuildIndex(db().connection(), h.schema, h.fields.size()));
     EXPECT_EQ(search::indexedFields(db().connection(), h.schema, h.fields.size()),
               std::vector<bool>(h.fields.size(), true));
@@ -206,7 +207,7 @@ TEST_F(SearchIndexCheckTest, ATableWithAnEmptyTextThatIsNotBlankGoesWithoutIndex
     forge("UPDATE records SET Notes = '' WHERE rowid = 2;"
           "UPDATE wk_table_info SET value = '2' WHERE key = 'search_index'");
     EXPECT_EQ(differences(), (std::vector<Found>{{Kind::Field, 2, 2}}));
-    const TableHandle& t = table();
+    const FileTable& t = table();
     EXPECT_FALSE(search::rebuildIndex(db().connection(), t.schema, t.fields.size()));
     EXPECT_FALSE(inStep());
     EXPECT_EQ(found("Upper(Notes) like \"%\"").size(), 15u); // araw's, 13 others, the empty one
@@ -215,7 +216,7 @@ TEST_F(SearchIndexCheckTest, ATableWithAnEmptyTextThatIsNotBlankGoesWithoutIndex
 TEST_F(SearchIndexCheckTest, LookupKeysAreComparedKeyByKey) {
     makeTable("Tagalog", {"Tagalo", "ActiveVerb", "PassiveVerb", "English"},
               {{"araw", "", "", "sun"}, {"kain", "kumain", "kainin", "to eat"}});
-    const TableHandle& t = table("Tagalog");
+    const FileTable& t = table("Tagalog");
     SqliteDb& c = db().connection();
     ASSERT_TRUE(tagalog::buildLookupIndex(c, t.schema));
     auto compare = [&] {

@@ -8,8 +8,10 @@
 #include "engine/storage/Database.h"
 #include "engine/storage/Session.h"
 #include "engine/storage/TableFeature.h"
+#include "engine/storage/TableFiles.h"
 #include "engine/storage/TableMaintenance.h"
 
+#include <fstream>
 #include <stdexcept>
 
 namespace wk::engine::test {
@@ -24,10 +26,10 @@ class TableMaintenanceTest : public EngineTest {
 protected:
     fs::path file() const { return tables() / "Tagalog.db"; }
 
-    Database& db() {
+    TableFiles& db() {
         static int n = 0;
         session_ = std::make_unique<Session>("Maintenance" + std::to_string(++n));
-        return session_->database(kAlias);
+        return requireTableFiles(session_->database(kAlias), "The test");
     }
 
     // The names in the file's schema of `type` that begin with `prefix`.

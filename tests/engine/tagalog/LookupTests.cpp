@@ -8,6 +8,7 @@
 #include "engine/sql/Table.h"
 #include "engine/storage/Database.h"
 #include "engine/storage/Session.h"
+#include "engine/storage/TableFiles.h"
 #include "engine/tagalog/Lookup.h"
 #include "engine/tagalog/LookupIndex.h"
 #include "engine/tagalog/SpellChecker.h"
@@ -53,21 +54,21 @@ protected:
                   {{"kamusta", "kumusta"}, {"musta", "kumusta"}});
     }
 
-    Database& db() {
+    TableFiles& db() {
         static int n = 0;
         session_ = std::make_unique<Session>("Lookup" + std::to_string(++n));
-        return session_->database(kAlias);
+        return requireTableFiles(session_->database(kAlias), "The test");
     }
 
     void buildKeys() {
-        Database& d = db();
-        ASSERT_TRUE(buildLookupIndex(d.connection(), d.table("Tagalog").schema));
+        TableFiles& d = db();
+        ASSERT_TRUE(buildLookupIndex(d.connection(), d.fileTable("Tagalog").schema));
     }
 
     // An import makes the keys; without them the lookup reads the records.
     void retireKeys() {
-        Database& d = db();
-        retireLookupIndex(d.connection(), d.table("Tagalog").schema);
+        TableFiles& d = db();
+        retireLookupIndex(d.connection(), d.fileTable("Tagalog").schema);
     }
 
     // Headword and how, for each entry found.
