@@ -238,7 +238,9 @@ int importCommand(std::vector<std::string> a) {
     // The table, its search index and, for a dictionary in table files, the keys of the
     // learner's lookup are made in one transaction.
     Database& db = toolSession(t).database(t.alias);
-    db.replace(table, header, read, t.password, progress, searched);
+    const std::string remark = db.replace(table, header, read, t.password, progress, searched);
+    if (!remark.empty())
+        std::cerr << "wikabay-admin: " << remark << "\n";
     std::cerr << "wikabay-admin: " << rows << " records imported into table '"
               << tablefile::baseName(table) << "' in " << db.place() << "\n";
     return 0;

@@ -33,8 +33,11 @@ inline EngineError damaged() {
 }
 
 // Row ids from 0 to 2^37 - 1 are indexed: 2^23 blocks.
+inline bool indexableBlock(std::int64_t block) {
+    return block >= 0 && block < (std::int64_t{1} << 23);
+}
 inline bool indexable(std::int64_t rowId) {
-    return rowId >= 0 && blockOf(rowId) < (std::int64_t{1} << 23);
+    return rowId >= 0 && indexableBlock(blockOf(rowId));
 }
 
 /// The row id of a stored set: the block, the field and the gram in one integer, so that the sets
@@ -49,6 +52,9 @@ inline std::int64_t postingKey(std::int64_t block, std::uint64_t field, Gram gra
 inline constexpr int kChunkShift = 10;
 inline std::int64_t chunkOf(std::int64_t rowId) {
     return rowId >> kChunkShift;
+}
+inline bool indexableChunk(std::int64_t chunk) {
+    return chunk >= 0 && indexableBlock(chunk >> (kBlockShift - kChunkShift));
 }
 
 /// The row id of the texts of a chunk's field in `wk_search_texts`.

@@ -142,6 +142,8 @@ struct ChunkMatch {
     const Term* term = nullptr;
     std::string texts;
     search::BlockBits toCheck;
+    search::BlockBits seen; // the positions the texts hold
+    unsigned first = 0;     // the chunk's first position in its block
 };
 
 // Makes ready the check of the `candidates` of a chunk against term `t`, with the index's own
@@ -152,11 +154,13 @@ bool prepareChunk(search::IndexReader& reader, const Term& t, std::int64_t chunk
                   const search::BlockBits& candidates, search::BlockBits& sure, ChunkMatch& into) {
     into.term = &t;
     into.toCheck = candidates;
+    into.first = static_cast<unsigned>(search::positionOf(chunk << search::storage::kChunkShift));
     if (t.plan.lengthOnly) {
         into.toCheck.clear();
+        // The candidates hold the field: an index without their texts is damaged.
         const std::string_view list = reader.chunkList(chunk, t.field);
         if (list.empty())
-            return false;
+            throw search::storage::damaged();
         const bool listed = search::forEachListed(list, [&](std::uint16_t p, std::uint32_t length) {
             if (!candidates.test(p))
                 return;
@@ -171,16 +175,31 @@ bool prepareChunk(search::IndexReader& reader, const Term& t, std::int64_t chunk
         if (!into.toCheck.any())
             return false;
     }
-    return reader.chunkTexts(chunk, t.field, into.texts);
+    if (!reader.chunkTexts(chunk, t.field, into.texts))
+        throw search::storage::damaged();
+    return true;
 }
 
 // Sets in `sure` the positions of a prepared chunk whose texts match; the chunks of a block are
-// matched side by side, each setting only its own positions. False when the texts are damaged.
-bool matchChunk(const ChunkMatch& m, search::BlockBits& sure) {
-    return search::forEachText(m.texts, [&](std::uint16_t p, std::string_view text) {
+// matched side by side, each setting only its own positions. False when the texts are damaged,
+// or lack a record that the grams say holds the field.
+bool matchChunk(ChunkMatch& m, search::BlockBits& sure) {
+    m.seen.clear();
+    const bool read = search::forEachText(m.texts, [&](std::uint16_t p, std::string_view text) {
+        m.seen.set(p);
         if (m.toCheck.test(p) && search::textMatches(m.term->plan, text))
             sure.set(p);
     });
+    if (!read)
+        return false;
+    // The candidates of this chunk that its texts lack.
+    constexpr unsigned kWords = (1u << search::storage::kChunkShift) / 64;
+    const auto& check = m.toCheck.words();
+    const auto& seen = m.seen.words();
+    for (unsigned w = m.first / 64; w < m.first / 64 + kWords; ++w)
+        if (check[w] & ~seen[w])
+            return false;
+    return true;
 }
 
 // Checks the candidates of a block chunk by chunk: the chunks with many are read on this thread

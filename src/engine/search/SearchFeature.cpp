@@ -39,6 +39,9 @@ std::string describe(const IndexDifference& d, tablefile::CheckedTable& table) {
             return record + ", " + field + ", does not match the search index";
         return record + " is missing from the search index";
     case Kind::Damaged:
+        if (d.rowId < 0)
+            return std::string("the search index holds a part for row ids it cannot hold") +
+                   (d.field < 0 ? "" : ", in " + field);
         return "the search index is damaged at row ids " + std::to_string(d.rowId) + " to " +
                std::to_string(d.rowId + kBlockRows - 1) + (d.field < 0 ? "" : ", " + field);
     case Kind::Unindexable:

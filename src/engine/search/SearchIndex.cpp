@@ -378,7 +378,7 @@ bool IndexReader::nextBlock(BlockBits& rows) {
     if (!blocks_->step())
         return false;
     block_ = blocks_->columnInt(0);
-    if (!decodePositions(blocks_->columnBlob(1), rows))
+    if (!indexableBlock(block_) || !decodePositions(blocks_->columnBlob(1), rows))
         throw damaged();
     return true;
 }
@@ -497,8 +497,13 @@ bool IndexReader::openTexts(std::int64_t chunk, int field) {
         rc = sqlite3_blob_reopen(blob_.get(), key);
     }
     if (rc != SQLITE_OK) {
-        // No such row: none of the chunk's records has the field.
+        // No such row: none of the chunk's records has the field. Any other failure is damage,
+        // not an answer.
+        const bool missing =
+            std::string_view(sqlite3_errmsg(db_.handle())).starts_with("no such rowid");
         blob_.reset();
+        if (!missing)
+            throw damaged();
         return false;
     }
     return true;

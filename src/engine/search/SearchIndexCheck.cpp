@@ -123,6 +123,10 @@ size_t compareIndex(const SqliteDb& db, const std::string& schema, size_t fieldC
     {
         compareTable(db, schema, fresh, "wk_search_blocks", "block", "rows",
                      [&](std::int64_t block, auto s, auto f) {
+                         if (!storage::indexableBlock(block)) {
+                             found.emplace(-1, -1, Kind::Damaged);
+                             return;
+                         }
                          if (!differing(s, f, onlyStored, onlyFresh)) {
                              found.emplace(rowIdOf(block, 0), -1, Kind::Damaged);
                              return;
@@ -143,6 +147,10 @@ size_t compareIndex(const SqliteDb& db, const std::string& schema, size_t fieldC
                      [&](std::int64_t key, auto s, auto f) {
                          const std::int64_t block = key >> 40;
                          const int field = static_cast<int>((key >> 32) & 0xFF);
+                         if (!storage::indexableBlock(block)) {
+                             found.emplace(-1, field, Kind::Damaged);
+                             return;
+                         }
                          if (!differing(s, f, onlyStored, onlyFresh)) {
                              found.emplace(rowIdOf(block, 0), field, Kind::Damaged);
                              return;
@@ -158,8 +166,13 @@ size_t compareIndex(const SqliteDb& db, const std::string& schema, size_t fieldC
         // The key of a chunk's texts is chunk << 8 | field; positions are counted in the block.
         compareTable(db, schema, fresh, "wk_search_texts", "key", "texts",
                      [&](std::int64_t key, auto s, auto f) {
-                         const std::int64_t block = blockOf((key >> 8) << storage::kChunkShift);
                          const int field = static_cast<int>(key & 0xFF);
+                         const std::int64_t chunk = key >> 8;
+                         if (!storage::indexableChunk(chunk)) {
+                             found.emplace(-1, field, Kind::Damaged);
+                             return;
+                         }
+                         const std::int64_t block = blockOf(chunk << storage::kChunkShift);
                          std::map<std::uint16_t, std::string_view> was, is;
                          auto read = [](std::optional<std::string_view> texts, auto& into) {
                              return !texts ||

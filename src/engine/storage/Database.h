@@ -64,11 +64,14 @@ public:
     /// Creates the table, or replaces its fields and records, in one transaction: programs
     /// reading it meanwhile go on with the old records until the new ones are committed, and a
     /// failure leaves the old table whole. See tablefile::replace and servertables::replace.
-    virtual void replace(const std::string& tableName, const std::vector<std::string>& fields,
-                         const tablefile::RowReader& rows,
-                         const std::optional<std::string>& password,
-                         const std::function<void(long long)>& progress = {},
-                         const std::vector<bool>& searched = {}) = 0;
+    /// Returns what the user should be told besides, or "": that an unfinished table file was
+    /// written anew.
+    virtual std::string replace(const std::string& tableName,
+                                const std::vector<std::string>& fields,
+                                const tablefile::RowReader& rows,
+                                const std::optional<std::string>& password,
+                                const std::function<void(long long)>& progress = {},
+                                const std::vector<bool>& searched = {}) = 0;
 
     /// Calls the visitor's `visit` for the kind of this connection.
     virtual void accept(DatabaseVisitor& visitor) = 0;

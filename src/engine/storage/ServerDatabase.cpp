@@ -40,12 +40,14 @@ std::string ServerDatabase::generation(const std::string& tableName) {
     return servertables::generation(server(), stored);
 }
 
-void ServerDatabase::replace(const std::string& tableName, const std::vector<std::string>& fields,
-                             const tablefile::RowReader& rows,
-                             const std::optional<std::string>& password,
-                             const std::function<void(long long)>& progress,
-                             const std::vector<bool>& searched) {
+std::string ServerDatabase::replace(const std::string& tableName,
+                                    const std::vector<std::string>& fields,
+                                    const tablefile::RowReader& rows,
+                                    const std::optional<std::string>& password,
+                                    const std::function<void(long long)>& progress,
+                                    const std::vector<bool>& searched) {
     servertables::replace(server(), tableName, fields, rows, password, progress, searched);
+    return {};
 }
 
 const ServerTable& ServerDatabase::serverTable(const std::string& tableName) {

@@ -43,10 +43,11 @@ public:
     const ServerTable& serverTable(const std::string& tableName);
     /// The generation on the server; connects again when the connection was lost.
     std::string generation(const std::string& tableName) override;
-    void replace(const std::string& tableName, const std::vector<std::string>& fields,
-                 const tablefile::RowReader& rows, const std::optional<std::string>& password,
-                 const std::function<void(long long)>& progress = {},
-                 const std::vector<bool>& searched = {}) override;
+    std::string replace(const std::string& tableName, const std::vector<std::string>& fields,
+                        const tablefile::RowReader& rows,
+                        const std::optional<std::string>& password,
+                        const std::function<void(long long)>& progress = {},
+                        const std::vector<bool>& searched = {}) override;
     void accept(DatabaseVisitor& visitor) override { visitor.visit(*this); }
 
 private:

@@ -9,6 +9,15 @@
 
 #include <sqlite3.h>
 
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <fstream>
 #include <set>
 
 namespace wk::engine::tablefile {
@@ -44,6 +53,23 @@ void validateFields(const std::vector<std::string>& fields) {
                 throw EngineError(ErrorCode::InvalidArgument,
                                   "Field name '" + f + "' appears twice");
     }
+}
+
+// The names under which SQLite gives a record's number, unless a field takes one: the engine's
+// statements would then read the field instead, and its searches and changes would go wrong.
+const std::string* numberNameOf(const std::vector<std::string>& fields) {
+    for (const std::string& f : fields)
+        for (const char* name : {"rowid", "oid", "_rowid_"})
+            if (equalsIgnoreCase(f, name))
+                return &f;
+    return nullptr;
+}
+
+void refuseNumberNames(const std::vector<std::string>& fields) {
+    if (const std::string* name = numberNameOf(fields))
+        throw EngineError(ErrorCode::InvalidArgument,
+                          "Field name '" + *name +
+                              "' is a name SQLite keeps for a record's number: rename the field");
 }
 
 std::string infoValue(const SqliteDb& db, const std::string& schema, const std::string& key) {
@@ -238,6 +264,103 @@ void writeTable(SqliteDb& db, const std::string& tableName, const std::filesyste
         build->finish();
 }
 
+// What `replace` writes.
+struct Writing {
+    const std::filesystem::path& folder;
+    const std::string& name;
+    const std::vector<std::string>& fields;
+    const RowReader& rows;
+    const std::optional<std::string>& password;
+    const std::function<void(long long)>& progress;
+    const std::vector<bool>& searched;
+};
+
+// Replaces the table in a file of ours that is whole, in place: searches in other programs go on
+// reading the old table while the new one is written, in the write-ahead log.
+void replaceExisting(const std::filesystem::path& file, const Writing& t) {
+    SqliteDb db(file.string(), SqliteDb::Mode::ReadWrite);
+    describe(db, "main", t.name, t.folder);
+    std::vector<std::string> given;
+    if (t.password)
+        given.push_back(*t.password);
+    if (!passwordMatches(db, "main", given))
+        throw EngineError(ErrorCode::Password,
+                          where(t.name, t.folder) +
+                              " is protected: give its password to replace it");
+    useWriteAheadLog(db, "main");
+    Transaction transaction(db, where(t.name, t.folder) + " cannot be written",
+                            Transaction::Kind::Immediate);
+    writeTable(db, t.name, t.folder, t.fields, t.rows, t.password, t.progress, t.searched);
+    transaction.commit();
+    // The new table moves from the log into the file now, unless a reader holds the old one;
+    // then SQLite does it later.
+    sqlite3_exec(db.handle(), "PRAGMA main.wal_checkpoint(TRUNCATE)", nullptr, nullptr, nullptr);
+}
+
+// The name of a new table's file while it is written: hidden, beside the file, and the writer's
+// own.
+std::filesystem::path importName(const std::filesystem::path& file) {
+    static std::atomic<unsigned> next{0};
+    return file.parent_path() /
+           ("." + file.filename().string() + ".import-" + std::to_string(::getpid()) + "-" +
+            std::to_string(next++) + "-" + password::newSalt().substr(0, 8));
+}
+
+// Removes what imports of this table that were killed left: files written more than an hour ago
+// (an import that goes on writes all the time).
+void removeStaleImports(const std::filesystem::path& file) {
+    const std::string prefix = "." + file.filename().string() + ".import-";
+    const auto before = std::filesystem::file_time_type::clock::now() - std::chrono::hours(1);
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(file.parent_path(), ec)) {
+        std::error_code ignored;
+        if (entry.path().filename().string().starts_with(prefix) &&
+            entry.last_write_time(ignored) < before)
+            std::filesystem::remove(entry.path(), ignored);
+    }
+}
+
+// Puts the written file `from` in place as `file`: over an unfinished one (`replacing`), or where
+// there is none, never over a file that appeared meanwhile.
+void putInPlace(const std::filesystem::path& from, const std::filesystem::path& file,
+                bool replacing, const std::string& where) {
+    std::error_code ec;
+    if (replacing) {
+        std::filesystem::rename(from, file, ec);
+    } else if (::link(from.c_str(), file.c_str()) == 0) {
+        std::filesystem::remove(from, ec);
+        ec.clear();
+    } else if (errno == EEXIST || std::filesystem::exists(file)) {
+        throw EngineError(ErrorCode::Io, where + " was made by another program meanwhile: import "
+                                                 "the table again to replace it");
+    } else {
+        // A file system without hard links.
+        std::filesystem::rename(from, file, ec);
+    }
+    if (ec)
+        throw EngineError(ErrorCode::Io, where + " cannot be written: " + ec.message());
+}
+
+// Writes a table that has no whole file yet. It is written under a name of its own, without a
+// journal or a log to write everything into first, and put in place only when it is whole: an
+// import that is killed or fails leaves nothing under the table's name.
+void writeNew(const std::filesystem::path& file, bool replacing, const Writing& t) {
+    const std::filesystem::path temporary = importName(file);
+    NewFileGuard guard(temporary, true);
+    {
+        SqliteDb db(temporary.string(), SqliteDb::Mode::ReadWriteCreate);
+        db.exec("PRAGMA main.journal_mode = OFF", "Creating " + where(t.name, t.folder));
+        Transaction transaction(db, where(t.name, t.folder) + " cannot be written",
+                                Transaction::Kind::Immediate);
+        writeTable(db, t.name, t.folder, t.fields, t.rows, t.password, t.progress, t.searched);
+        transaction.commit();
+    }
+    putInPlace(temporary, file, replacing, where(t.name, t.folder));
+    guard.keep();
+    SqliteDb db(file.string(), SqliteDb::Mode::ReadWrite);
+    useWriteAheadLog(db, "main");
+}
+
 } // namespace
 
 std::string baseName(const std::string& tableName) {
@@ -282,6 +405,10 @@ Description describe(const SqliteDb& db, const std::string& schema, const std::s
         if (*shape.records != recordsSql(d.fields))
             refuse(tableName, folder,
                    "'records' is not a table of text fields as Wikabay makes it");
+        if (const std::string* name = numberNameOf(d.fields))
+            refuse(tableName, folder,
+                   "its field '" + *name +
+                       "' hides the records' numbers: import it again with the field renamed");
         checkFeatures(db, schema, shape, tableName, folder);
         d.protectedByPassword = !infoValue(db, schema, "password_hash").empty();
         return d;
@@ -335,48 +462,58 @@ bool passwordMatches(const SqliteDb& db, const std::string& schema,
     return password::anyMatches(passwords, infoValue(db, schema, "password_salt"), hash);
 }
 
-void replace(const std::filesystem::path& folder, const std::string& tableName,
-             const std::vector<std::string>& fields, const RowReader& rows,
-             const std::optional<std::string>& password,
-             const std::function<void(long long)>& progress, const std::vector<bool>& searched) {
+bool unfinished(const std::filesystem::path& file) {
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(file, ec);
+    if (ec)
+        return false;
+    if (size == 0)
+        return true;
+    std::ifstream in(file, std::ios::binary);
+    std::array<unsigned char, 100> header{};
+    if (!in.read(reinterpret_cast<char*>(header.data()), header.size()))
+        return false;
+    // A table written without a journal and cut off before its first page was written.
+    if (std::all_of(header.begin(), header.end(), [](unsigned char b) { return b == 0; }))
+        return true;
+    // A file of ours that is not whole, with no log beside it whose pages would be read into a
+    // new file of the same name.
+    const std::uint32_t applicationId = std::uint32_t{header[68]} << 24 |
+                                        std::uint32_t{header[69]} << 16 |
+                                        std::uint32_t{header[70]} << 8 | header[71];
+    if (std::memcmp(header.data(), "SQLite format 3", 16) != 0 ||
+        applicationId != static_cast<std::uint32_t>(kApplicationId) ||
+        std::filesystem::exists(file.string() + "-wal", ec))
+        return false;
+    try {
+        SqliteDb db(file.string(), SqliteDb::Mode::ReadOnly);
+        describe(db, "main", file.stem().string(), file.parent_path());
+        return false;
+    } catch (const EngineError& e) {
+        return e.code() == ErrorCode::Corrupt;
+    }
+}
+
+Replaced replace(const std::filesystem::path& folder, const std::string& tableName,
+                 const std::vector<std::string>& fields, const RowReader& rows,
+                 const std::optional<std::string>& password,
+                 const std::function<void(long long)>& progress,
+                 const std::vector<bool>& searched) {
     validateName(tableName);
     validateFields(fields);
+    refuseNumberNames(fields);
     const std::filesystem::path file = fileFor(folder, tableName);
     std::error_code ec;
     // A file that may be there is never taken for a new one.
     const bool existed = std::filesystem::exists(file, ec) || ec;
-    // A new table that fails leaves nothing behind: no half file, no journal, no log.
-    NewFileGuard newFile(file, !existed);
-    SqliteDb db(file.string(), SqliteDb::Mode::ReadWriteCreate);
-    if (existed && std::filesystem::file_size(file, ec) > 0) {
-        describe(db, "main", tableName, folder);
-        std::vector<std::string> given;
-        if (password)
-            given.push_back(*password);
-        if (!passwordMatches(db, "main", given))
-            throw EngineError(ErrorCode::Password,
-                              where(tableName, folder) +
-                                  " is protected: give its password to replace it");
+    const Writing table{folder, tableName, fields, rows, password, progress, searched};
+    if (existed && !unfinished(file)) {
+        replaceExisting(file, table);
+        return {};
     }
-    // Searches in other programs go on reading the old table while the new one is written. A
-    // new file has no readers to keep: it is written once, without a journal or a log to write
-    // everything into first (a failure removes it), and takes the log when it is done.
-    if (existed)
-        useWriteAheadLog(db, "main");
-    else
-        db.exec("PRAGMA main.journal_mode = OFF", "Creating " + where(tableName, folder));
-    Transaction transaction(db, where(tableName, folder) + " cannot be written",
-                            Transaction::Kind::Immediate);
-    writeTable(db, tableName, folder, fields, rows, password, progress, searched);
-    transaction.commit();
-    newFile.keep();
-    // The new table moves from the log into the file now, unless a reader holds the old one;
-    // then SQLite does it later.
-    if (existed)
-        sqlite3_exec(db.handle(), "PRAGMA main.wal_checkpoint(TRUNCATE)", nullptr, nullptr,
-                     nullptr);
-    else
-        useWriteAheadLog(db, "main");
+    removeStaleImports(file);
+    writeNew(file, existed, table);
+    return {existed};
 }
 
 } // namespace wk::engine::tablefile

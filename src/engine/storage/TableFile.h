@@ -71,19 +71,33 @@ bool passwordMatches(const SqliteDb& db, const std::string& schema,
 /// Supplies rows one at a time for `replace`; returns false after the last one.
 using RowReader = std::function<bool(std::vector<std::string>& row)>;
 
+/// Whether `file` holds a table that was never finished: an empty file, one whose header was never
+/// written (an import without a journal, cut off), or a table file of ours that is not whole and
+/// has no write-ahead log beside it. `replace` writes such a file anew, as if there were none.
+bool unfinished(const std::filesystem::path& file);
+
+/// What `replace` did besides writing the table.
+struct Replaced {
+    bool unfinished = false; ///< the file held an unfinished table (see `unfinished`)
+};
+
 /// Creates the table, or replaces its fields and records, in one transaction: a failure leaves the
 /// old table whole. The file uses the write-ahead log (see useWriteAheadLog), so that programs
 /// reading the table meanwhile go on with the old records until the new ones are committed, and
-/// each replace writes a new `generation`. The table's search index (SearchIndex.h) is built with
-/// it. A file that exists but is not a table of ours is never overwritten. Replacing a protected
+/// each replace writes a new `generation`. The features kept beside the records (TableFeature.h)
+/// are written with it. A new table is written under a hidden name of its own beside the file and
+/// put in place once it is whole, so an import that is killed leaves no file under the table's
+/// name; one left by an older engine (`unfinished`) is written anew. A file that exists but is not
+/// a table of ours is never overwritten. Field names under which SQLite gives a record's number
+/// (rowid, oid, _rowid_) are refused. Replacing a protected
 /// table needs its password (`password`); the new table is protected by `password` when one is
 /// given. `progress` is called now and then with the number of rows written. `searched` names,
 /// by number, the fields the search index covers; empty for every field.
-void replace(const std::filesystem::path& folder, const std::string& tableName,
-             const std::vector<std::string>& fields, const RowReader& rows,
-             const std::optional<std::string>& password,
-             const std::function<void(long long)>& progress = {},
-             const std::vector<bool>& searched = {});
+Replaced replace(const std::filesystem::path& folder, const std::string& tableName,
+                 const std::vector<std::string>& fields, const RowReader& rows,
+                 const std::optional<std::string>& password,
+                 const std::function<void(long long)>& progress = {},
+                 const std::vector<bool>& searched = {});
 
 } // namespace tablefile
 } // namespace wk::engine

@@ -152,12 +152,18 @@ std::string TableFiles::generation(const std::string& tableName) {
     return tablefile::generation(*db_, schema);
 }
 
-void TableFiles::replace(const std::string& tableName, const std::vector<std::string>& fields,
-                         const tablefile::RowReader& rows,
-                         const std::optional<std::string>& password,
-                         const std::function<void(long long)>& progress,
-                         const std::vector<bool>& searched) {
-    tablefile::replace(folder_, tableName, fields, rows, password, progress, searched);
+std::string TableFiles::replace(const std::string& tableName,
+                                const std::vector<std::string>& fields,
+                                const tablefile::RowReader& rows,
+                                const std::optional<std::string>& password,
+                                const std::function<void(long long)>& progress,
+                                const std::vector<bool>& searched) {
+    const tablefile::Replaced done =
+        tablefile::replace(folder_, tableName, fields, rows, password, progress, searched);
+    if (!done.unfinished)
+        return {};
+    return "the file '" + tablefile::fileFor(folder_, tableName).string() +
+           "' held a table that was never finished, and is written anew";
 }
 
 void TableFiles::attachAs(const std::filesystem::path& file, const std::string& schema,
@@ -264,6 +270,10 @@ const FileTable& TableFiles::fileTable(const std::string& tableName) {
                       where + " cannot be closed");
             tables_.erase(file.string());
         }
+        if (e.code() == ErrorCode::Corrupt && tablefile::unfinished(file))
+            throw EngineError(e.code(), std::string(e.what()) +
+                                            " (a table that was never finished: import it again "
+                                            "to write it anew)");
         throw;
     }
     return a.handle;

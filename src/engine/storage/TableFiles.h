@@ -34,10 +34,11 @@ public:
     std::string place() const override;
     const TableHandle& table(const std::string& tableName) override { return fileTable(tableName); }
     std::string generation(const std::string& tableName) override;
-    void replace(const std::string& tableName, const std::vector<std::string>& fields,
-                 const tablefile::RowReader& rows, const std::optional<std::string>& password,
-                 const std::function<void(long long)>& progress = {},
-                 const std::vector<bool>& searched = {}) override;
+    std::string replace(const std::string& tableName, const std::vector<std::string>& fields,
+                        const tablefile::RowReader& rows,
+                        const std::optional<std::string>& password,
+                        const std::function<void(long long)>& progress = {},
+                        const std::vector<bool>& searched = {}) override;
     void accept(DatabaseVisitor& visitor) override { visitor.visit(*this); }
 
     /// The table, attached on first use and checked each time (Database::table). An attached file
