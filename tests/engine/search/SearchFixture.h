@@ -10,6 +10,7 @@
 #include "engine/base/UnicodeText.h"
 #include "engine/search/IndexedSearch.h"
 #include "engine/search/SearchGrams.h"
+#include "engine/search/SearchIndex.h"
 #include "engine/search/SearchIndexCheck.h"
 #include "engine/sql/LocalSql.h"
 #include "engine/sql/Query.h"
@@ -128,10 +129,13 @@ inline std::vector<std::string> windowTexts(const Rows& entries) {
     return texts;
 }
 
-/// Runs statements on the table "Tagalog" of the alias with the search index used or not.
+/// Runs statements on the table "Tagalog" of the alias with the search index used or not, and
+/// compares the search index of the table `checked_` ("Tagalog" unless a test sets another) with
+/// its records.
 class SearchFixture : public EngineTest {
 protected:
     Database& db() { return session_.database(kAlias); }
+    const TableHandle& table(const std::string& name) { return db().table(name); }
 
     /// Every field of every record the statement gives, with the index used or not.
     Rows run(const std::string& statement, bool indexed) {
@@ -157,33 +161,30 @@ protected:
             ASSERT_EQ(indexed[r], plain[r]) << statement << " (record " << r << ")";
     }
 
-    /// Opens `t` on the table "Tagalog", on its first record.
-    void openTagalog(Table& t) const {
-        t.setSessionName("Test");
-        t.setDatabaseName(kAlias);
-        t.setTableName("Tagalog");
-        t.open();
-    }
-
-    /// The table's file through a connection of its own, as another program opens it.
+    /// The file of `checked_` through a connection of its own, as another program opens it.
     SqliteDb tableFile() const {
-        return SqliteDb((tables() / "Tagalog.db").string(), SqliteDb::Mode::ReadWrite);
+        return SqliteDb((tables() / (checked_ + ".db")).string(), SqliteDb::Mode::ReadWrite);
     }
 
-    /// What search::compareIndex finds between the table's index and its records: kind, row id,
-    /// field.
+    /// What search::compareIndex finds between the index of `checked_` and its records: kind,
+    /// row id, field.
     using Found = std::tuple<search::IndexDifference::Kind, std::int64_t, int>;
     std::vector<Found> differences() {
-        const TableHandle& t = db().table("Tagalog");
+        const TableHandle& t = table(checked_);
         std::vector<Found> out;
-        search::compareIndex(
+        const size_t n = search::compareIndex(
             db().connection(), t.schema, t.fields.size(),
             [&](const search::IndexDifference& d) { out.emplace_back(d.kind, d.rowId, d.field); });
+        EXPECT_EQ(n, out.size());
         return out;
     }
 
+    /// Whether the index of `checked_` is marked in step with its records.
+    bool inStep() { return search::indexInStep(db().connection(), table(checked_).schema); }
+
     Session session_{"Test"};
     Rows entries_;
+    std::string checked_ = "Tagalog";
 };
 
 /// 1,500 made-up entries in the table "Tagalog", with an index of every field.
