@@ -1,10 +1,11 @@
 #pragma once
 
-// Shared ground of the search tests: made-up dictionary entries, the statement the dictionary
-// window builds for a search text, the search texts a window test tries, and a fixture that runs
+// Shared ground of the search tests: made-up dictionary entries, the search texts a window test
+// tries (search/WindowStatement.h builds the window's statement for them), and a fixture that runs
 // a statement with the search index used or not and compares the two answers record by record.
 
 #include "EngineFixture.h"
+#include "search/WindowStatement.h"
 
 #include "engine/base/Sqlite.h"
 #include "engine/base/UnicodeText.h"
@@ -26,8 +27,6 @@ namespace wk::engine::test {
 
 inline const std::vector<std::string> kFields = {
     "Tagalo", "English", "ActiveVerb", "PassiveVerb", "L2Definition", "Examples", "Notes"};
-inline constexpr const char* kSearched[] = {"English", "ActiveVerb", "PassiveVerb", "L2Definition",
-                                            "Examples"};
 
 // Words of the made-up entries: plain, accented, with letters whose capitals differ in length
 // (ß, ﬁ, ŉ), Greek, Turkish dotless and dotted i, a combining accent, an em dash, a character
@@ -41,18 +40,6 @@ inline const std::vector<std::string> kWords = {
     "a_b",        "\"quoted\"", "it's",    "ANG_GA", "100%%",   "sun",
     "SUN",        "day",        "ß",       "x",      "Q",       std::string("nul\0ang", 7),
     "ba\xFFy"};
-
-// The statement the dictionary window builds for a search text (its edit gives capitals).
-inline std::string windowStatement(const std::string& text) {
-    std::string quoted;
-    for (char c : text)
-        quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-    const std::string pattern = "\"%" + quoted + "%\"";
-    std::string line = "SELECT * FROM Tagalog WHERE Upper(Tagalo) like " + pattern;
-    for (const char* field : kSearched)
-        line += std::string(" OR Upper(") + field + ") like " + pattern;
-    return line;
-}
 
 // Character boundaries of UTF-8 text.
 inline std::vector<size_t> boundaries(const std::string& s) {
