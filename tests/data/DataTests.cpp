@@ -1,6 +1,7 @@
 // The bundled sample tables (data/*.csv), imported through wikabay-admin as the first start does.
 
-#include "AdminRunner.h"
+#include "common/AdminRunner.h"
+#include "common/Csv.h"
 
 #include <unicode/normalizer2.h>
 #include <unicode/unistr.h>
@@ -14,7 +15,7 @@
 namespace wk::tools::test {
 namespace {
 
-using Records = std::vector<std::vector<std::string>>;
+using Records = wk::testing::CsvRecords;
 
 const char* const kTables[] = {"Tagalog", "Expressions1", "Internet", "variants"};
 
@@ -26,52 +27,9 @@ fs::path csvFile(const std::string& table) {
     return fs::path(WIKABAY_SOURCE_DIR) / "data" / (table + ".csv");
 }
 
-// Reads RFC 4180 CSV without the tool: quoted fields may hold commas, doubled quotes and line
-// breaks. Anything malformed fails the test.
+// The records of the bundled table, read without the tool.
 Records readCsv(const std::string& table) {
-    const std::string text = readBytes(csvFile(table));
-    Records records;
-    size_t i = 0;
-    const size_t n = text.size();
-    while (i < n) {
-        std::vector<std::string> record;
-        for (;;) {
-            std::string field;
-            if (i < n && text[i] == '"') {
-                for (++i;; ++i) {
-                    if (i >= n) {
-                        ADD_FAILURE() << table << ": a quoted field is not closed";
-                        return records;
-                    }
-                    if (text[i] == '"' && (i + 1 >= n || text[i + 1] != '"'))
-                        break;
-                    if (text[i] == '"')
-                        ++i;
-                    field += text[i];
-                }
-                ++i;
-            } else {
-                for (; i < n && text[i] != ',' && text[i] != '\n' && text[i] != '\r'; ++i)
-                    field += text[i];
-            }
-            record.push_back(std::move(field));
-            if (i < n && text[i] == ',') {
-                ++i;
-                continue;
-            }
-            if (i + 1 < n && text[i] == '\r' && text[i + 1] == '\n')
-                ++i;
-            if (i < n && text[i] != '\n') {
-                ADD_FAILURE() << table << ", record " << records.size() + 1
-                              << ": unexpected text after a field";
-                return records;
-            }
-            ++i;
-            break;
-        }
-        records.push_back(std::move(record));
-    }
-    return records;
+    return wk::testing::readCsvFile(csvFile(table));
 }
 
 size_t column(const Records& records, const std::string& name) {
@@ -113,8 +71,7 @@ class SampleData : public AdminToolTest {
 protected:
     void SetUp() override {
         AdminToolTest::SetUp();
-        fs::create_directories(dir() / "tables");
-        ok({"alias", "set", "WikabayTest", "tables"});
+        aliasOverTables("WikabayTest");
         for (const char* table : kTables)
             ASSERT_EQ(ok({"import", "--alias", "WikabayTest", table, csvFile(table).string()}).code,
                       0);

@@ -1,32 +1,31 @@
 #pragma once
 
-// Shared ground of the engine tests: every test gets its own temporary folder, with the engine's
-// configuration and data folders inside it, so that nothing touches the real home.
+// Shared ground of the engine tests: every test gets its own EngineHome, with the alias kAlias
+// over its tables, and opens tables and queries of that alias in the session "Test".
 
 #include "engine/base/EngineError.h"
-#include "engine/config/Aliases.h"
-#include "engine/config/ConfigStore.h"
-#include "engine/config/ConfigTree.h"
 #include "engine/sql/Query.h"
+#include "engine/sql/Table.h"
 #include "engine/storage/TableFile.h"
 
+#include "common/Aliases.h"
+#include "common/EngineHome.h"
 #include "common/FileBytes.h"
+#include "common/TableRows.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
 namespace wk::engine::test {
 
 namespace fs = std::filesystem;
-using Rows = std::vector<std::vector<std::string>>;
+using wk::testing::readerOf;
+using wk::testing::Rows;
 
 /// Runs `action` and returns the EngineError it raises; fails the test when it raises none.
 template <typename Action> EngineError engineErrorOf(Action&& action) {
@@ -44,17 +43,8 @@ inline bool mentions(const EngineError& e, const std::string& text) {
 }
 
 using wk::testing::readBytes;
+using wk::testing::setAlias;
 using wk::testing::writeBytes;
-
-/// Reads `rows` one after the other, as an import takes them.
-inline tablefile::RowReader readerOf(const Rows& rows) {
-    return [&rows, next = size_t{0}](std::vector<std::string>& row) mutable {
-        if (next == rows.size())
-            return false;
-        row = rows[next++];
-        return true;
-    };
-}
 
 /// Where the tests' tables are kept: table files in the alias's folder, or, when a test program
 /// sets `serverUri` (the server tests run some engine tests again that way), the database it
@@ -82,27 +72,16 @@ protected:
     static constexpr const char* kAlias = "Wikabay";
 
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "wikabay-engine-test-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        root_ = pattern;
-        ::setenv("XDG_CONFIG_HOME", (root_ / "config").c_str(), 1);
-        ::setenv("XDG_DATA_HOME", (root_ / "data").c_str(), 1);
-        tables_ = root_ / "tables";
-        fs::create_directories(tables_);
+        home_.makeCurrent();
         if (tablesOnServer()) {
             tableHome().clear();
             setAlias(kAlias, tableHome().serverUri);
         } else {
-            setAlias(kAlias, tables_.string());
+            setAlias(kAlias, tables().string());
         }
     }
 
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(root_, ec);
-    }
-
-    const fs::path& root() const { return root_; }
+    const fs::path& root() const { return home_.root(); }
     const fs::path& tables() const { return tables_; }
 
     /// Creates or replaces a table file in `folder` (the alias's folder by default), whose search
@@ -114,18 +93,42 @@ protected:
             tableHome().import(name, fields, rows, password);
             return;
         }
-        tablefile::replace(folder.empty() ? tables_ : folder, name, fields, readerOf(rows),
-                           password, {}, searched);
+        wk::testing::writeTable(folder.empty() ? tables_ : folder, name, fields, rows, password,
+                                searched);
+    }
+
+    /// Sets `t` to the table `name` of `alias` in `session`, named "Table1", and opens it.
+    static void openTable(Table& t, const std::string& name, const std::string& session = "Test",
+                          const std::string& alias = kAlias) {
+        t.setName("Table1");
+        t.setSessionName(session);
+        t.setDatabaseName(alias);
+        t.setTableName(name);
+        t.open();
+    }
+
+    /// Sets `q` to run `statement` on `alias` in `session`, named "Query1"; it is not opened.
+    static void prepareQuery(Query& q, const std::string& statement,
+                             const std::string& session = "Test",
+                             const std::string& alias = kAlias) {
+        q.setName("Query1");
+        q.setSessionName(session);
+        q.setDatabaseName(alias);
+        q.addSql(statement);
+    }
+
+    /// Sets `q` as prepareQuery does and opens it.
+    static void openQuery(Query& q, const std::string& statement,
+                          const std::string& session = "Test", const std::string& alias = kAlias) {
+        prepareQuery(q, statement, session, alias);
+        q.open();
     }
 
     /// Every field of every record that `statement` gives on `alias`, in its order, read
     /// through a Query of the session "Test".
     static Rows queryRows(const std::string& statement, const std::string& alias = kAlias) {
         Query q;
-        q.setSessionName("Test");
-        q.setDatabaseName(alias);
-        q.addSql(statement);
-        q.open();
+        openQuery(q, statement, "Test", alias);
         Rows out;
         for (long long r = 0; r < q.recordCount(); ++r) {
             std::vector<std::string> row;
@@ -136,13 +139,9 @@ protected:
         return out;
     }
 
-    static void setAlias(const std::string& alias, const std::string& folder) {
-        ConfigStore().update([&](ConfigTree& t) { aliases::set(t, alias, folder); });
-    }
-
 private:
-    fs::path root_;
-    fs::path tables_;
+    wk::testing::EngineHome home_{"wikabay-engine-test"};
+    fs::path tables_ = home_.tables();
 };
 
 } // namespace wk::engine::test

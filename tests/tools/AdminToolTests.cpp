@@ -1,8 +1,8 @@
 // wikabay-admin as a user runs it: import, export and query of tables, configuration and aliases.
 
-#include "AdminRunner.h"
+#include "common/AdminRunner.h"
 
-#include <sqlite3.h>
+#include "common/PlainSqlite.h"
 
 #include <sys/stat.h>
 
@@ -11,6 +11,9 @@
 
 namespace wk::tools::test {
 namespace {
+
+using wk::testing::rawExec;
+using wk::testing::rawValue;
 
 // Unicode, quotes, commas, blank fields, a tab, a backslash and a multi-line field, written the
 // way the tool writes CSV (quoted only where needed), so that an export must give it back as is.
@@ -22,16 +25,11 @@ const std::string kWords = "Tagalo,English,Notes\n"
                            ",,\n"
                            "tab\there,back\\slash,\n";
 
-bool contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
 class AdminTool : public AdminToolTest {
 protected:
     void SetUp() override {
         AdminToolTest::SetUp();
-        fs::create_directories(dir() / "tables");
-        ok({"alias", "set", "Test", "tables"});
+        aliasOverTables("Test");
         writeBytes(dir() / "words.csv", kWords);
     }
 
@@ -39,21 +37,9 @@ protected:
         return ok({"export", "--alias", "Test", table}).out;
     }
 
-    /// Runs `sql` on the file of `table` and returns the first value it gives, if any.
-    std::string sqlite(const std::string& table, const std::string& sql) const {
-        sqlite3* db = nullptr;
-        std::string value;
-        EXPECT_EQ(sqlite3_open((dir() / "tables" / (table + ".db")).c_str(), &db), SQLITE_OK);
-        auto keep = [](void* to, int, char** values, char**) {
-            *static_cast<std::string*>(to) = values[0] ? values[0] : "";
-            return 0;
-        };
-        char* error = nullptr;
-        EXPECT_EQ(sqlite3_exec(db, sql.c_str(), keep, &value, &error), SQLITE_OK)
-            << (error ? error : "");
-        sqlite3_free(error);
-        sqlite3_close(db);
-        return value;
+    /// The file of `table`, to be changed or read by SQLite itself as another program would.
+    fs::path tableFile(const std::string& table) const {
+        return dir() / "tables" / (table + ".db");
     }
 };
 
@@ -261,8 +247,8 @@ TEST_F(AdminTool, SearchFieldsPickWhatTheIndexCoversAndReindexKeepsThem) {
                                     "kain,to eat,\n");
     ok({"import", "--alias", "Test", "--search-fields", "Tagalo,English", "Dict", "notes.csv"});
     auto indexMark = [&](const char* key) {
-        return sqlite("Dict",
-                      std::string("SELECT value FROM wk_table_info WHERE key = '") + key + "'");
+        return rawValue(tableFile("Dict"),
+                        std::string("SELECT value FROM wk_table_info WHERE key = '") + key + "'");
     };
     auto searches = [&] {
         // Notes, left out of the index, is searched by reading the records.
@@ -309,7 +295,8 @@ protected:
     }
 
     std::string mark(const std::string& key) const {
-        return sqlite("Tagalog", "SELECT value FROM wk_table_info WHERE key = '" + key + "'");
+        return rawValue(tableFile("Tagalog"),
+                        "SELECT value FROM wk_table_info WHERE key = '" + key + "'");
     }
 
     std::string sunWords() const {
@@ -334,7 +321,7 @@ TEST_F(DamagedTables, ForgedFilesAreRefusedAndNothingHangs) {
     for (const auto& [sql, why] : forgeries) {
         SCOPED_TRACE(sql);
         ok({"import", "--alias", "Test", "Forged", "dict.csv"});
-        sqlite("Forged", sql);
+        rawExec(tableFile("Forged"), sql);
         const std::string refused =
             "Table 'Forged' in folder '" + (dir() / "tables").string() + "' is not a table file";
         for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
@@ -364,9 +351,9 @@ TEST_F(DamagedTables, CheckFindsADamagedSearchIndexAndReindexMendsIt) {
 
     // The records of gram SUN of field English (number 3 from 0), block 0: row id 0, no record,
     // instead of records 1 and 2. The file stays marked in step.
-    sqlite("Tagalog",
-           "UPDATE wk_search_postings SET rows = X'01' WHERE key = (3 << 32) | (3 << 24) "
-           "| (unicode('S') << 16) | (unicode('U') << 8) | unicode('N')");
+    rawExec(tableFile("Tagalog"),
+            "UPDATE wk_search_postings SET rows = X'01' WHERE key = (3 << 32) | (3 << 24) "
+            "| (unicode('S') << 16) | (unicode('U') << 8) | unicode('N')");
     EXPECT_EQ(mark("search_index"), "3");
     EXPECT_NE(sunWords(), before) << "the damage changes what a search finds";
 
@@ -394,8 +381,8 @@ TEST_F(DamagedTables, CheckFindsADamagedSearchIndexAndReindexMendsIt) {
 
 TEST_F(DamagedTables, CheckFindsDamagedLookupKeys) {
     // A key of salamat's (record 4) says it is araw.
-    sqlite("Tagalog", "DELETE FROM wk_lookup WHERE key = 'kain' AND kind = 0;"
-                      "INSERT INTO wk_lookup VALUES ('araw', 0, 4)");
+    rawExec(tableFile("Tagalog"), "DELETE FROM wk_lookup WHERE key = 'kain' AND kind = 0;"
+                                  "INSERT INTO wk_lookup VALUES ('araw', 0, 4)");
     auto lookUp = [&] { return runProgram(WIKABAY_LOOKUP, {"--alias", "Test", "araw"}).out; };
     EXPECT_TRUE(contains(lookUp(), "salamat  [headword]")) << "the damage changes what is found";
 

@@ -1,6 +1,6 @@
 // wikabay-lookup as a user or a script runs it, on a dictionary imported with wikabay-admin.
 
-#include "AdminRunner.h"
+#include "common/AdminRunner.h"
 
 namespace wk::tools::test {
 namespace {
@@ -12,16 +12,11 @@ const std::string kDictionary =
     "eaten?\nKakain tayo. — We will eat.\",\"Say \"\"<b>po</b>\"\" & smile\"\n"
     "salamat,,,thank you,,,\n";
 
-bool contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
 class LookupTool : public AdminToolTest {
 protected:
     void SetUp() override {
         AdminToolTest::SetUp();
-        fs::create_directories(dir() / "tables");
-        ok({"alias", "set", "Test", "tables"});
+        aliasOverTables("Test");
         writeBytes(dir() / "dict.csv", kDictionary);
         ok({"import", "--alias", "Test", "--password", "secret", "Tagalog", "dict.csv"});
     }

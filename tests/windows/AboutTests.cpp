@@ -21,12 +21,7 @@ protected:
         start();
         FormMenu->Timer1.stop(); // the start-up display has a test of its own
     }
-    void openAbout() {
-        activate(FormMenu);
-        FormMenu->SpeedButton3->click();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(FormAbout));
-        settle();
-    }
+    void openAbout() { openFromMenu(FormMenu->SpeedButton3, FormAbout); }
     RecordingHost* host_ = nullptr;
 };
 
@@ -68,7 +63,8 @@ TEST_F(AboutTest, EscapeOkAltOAndEnterCloseButNotEnterInTheMemo) {
     QTest::keyClick(FormAbout->Memo1, Qt::Key_Return);
     EXPECT_TRUE(FormAbout->isVisible());
     QTest::keyClick(FormAbout->Memo1, Qt::Key_O, Qt::AltModifier);
-    settle(200);
+    // A mnemonic presses its button with a short animation.
+    ASSERT_TRUE(waitFor([] { return !FormAbout->isVisible(); }, "Alt+O to close the window"));
     EXPECT_FALSE(FormAbout->isVisible());
     openAbout();
     FormAbout->BitBtn1->setFocus();
@@ -148,7 +144,8 @@ TEST_F(AboutAtStartTest, AboutShowsOnceAboutOneSecondAfterStart) {
     makeDictionary({});
     start();
     EXPECT_FALSE(FormAbout->isVisible());
-    QTest::qWait(1300);
+    EXPECT_EQ(FormMenu->Timer1.interval(), 1000);
+    EXPECT_TRUE(waitFor([] { return FormAbout->isVisible(); }, "the About window after start"));
     EXPECT_TRUE(FormAbout->isVisible());
     EXPECT_EQ(FormAbout->Label2->text(), "Version 1.11");
     EXPECT_FALSE(FormMenu->Timer1.isActive());

@@ -133,7 +133,7 @@ TEST_F(DictionaryTest, ComingBackReRunsTheLastSearchFromItsFirstRecord) {
     activate(FormMenu);
     FormMain->Query1.next();
     FormMenu->SpeedButton1->click();
-    settle(150);
+    ASSERT_TRUE(waitFor([] { return FormMain->Query1.recNo() == 0; }, "the search to run again"));
     EXPECT_EQ(FormMain->Query1.recNo(), 0);
 }
 
@@ -153,7 +153,7 @@ TEST_F(DictionaryTest, EachFailureShowsOneErrorBoxAndLeavesTheBusyCaption) {
     answeringBoxes([this] {
         activate(FormMenu);
         activate(FormMain);
-        settle(300);
+        ASSERT_TRUE(waitFor([this] { return !boxes_.empty(); }, "the error box"));
     });
     ASSERT_EQ(boxes_.size(), 1u);
     EXPECT_TRUE(boxes_[0].text.startsWith("Table 'Tagalog' not found"))
@@ -174,7 +174,9 @@ TEST_F(DictionaryTest, AltSSearchesAnywhereAndPlainSOnlyInTheGrid) {
     openDictionary();
     FormMain->Edit1->setText("KAIN");
     QTest::keyClick(FormMain->Edit1, Qt::Key_S, Qt::AltModifier);
-    settle(200); // a mnemonic presses its button with a short animation
+    // A mnemonic presses its button with a short animation.
+    ASSERT_TRUE(
+        waitFor([this] { return caption() == "Wikabay - 1 records found"; }, "Alt+S to search"));
     EXPECT_EQ(caption(), "Wikabay - 1 records found");
     FormMain->Edit1->setText("WALO");
     QTest::keyClicks(FormMain->Edit1, "s");
@@ -304,7 +306,8 @@ TEST_F(DictionaryTest, SearchFindingNothingOffersWhatTheLearnerMayHaveMeant) {
 
     FormMain->Edit1->setFocus();
     QTest::keyClick(FormMain->Edit1, Qt::Key_F3);
-    settle();
+    ASSERT_TRUE(waitFor([this] { return caption() == "Wikabay - 1 records found"; },
+                        "F3 to search for the suggestion"));
     EXPECT_EQ(FormMain->Edit1->text(), "KAIN");
     EXPECT_EQ(FormMain->Query1.sqlText(), TFormMain::searchStatement("KAIN").toStdString());
     EXPECT_EQ(caption(), "Wikabay - 1 records found");
@@ -316,7 +319,8 @@ TEST_F(DictionaryTest, SearchFindingNothingOffersWhatTheLearnerMayHaveMeant) {
     search("KINAKAIN");
     ASSERT_FALSE(FormMain->suggestions().empty());
     QMetaObject::invokeMethod(shown, "linkActivated", Q_ARG(QString, "0"));
-    settle();
+    ASSERT_TRUE(waitFor([this] { return caption() == "Wikabay - 1 records found"; },
+                        "a click on the suggestion to search for it"));
     EXPECT_EQ(FormMain->Edit1->text(), "KAIN");
     EXPECT_EQ(caption(), "Wikabay - 1 records found");
     QTest::keyClick(FormMain->Edit1, Qt::Key_F3);

@@ -26,15 +26,10 @@ protected:
         makeTable("Expressions1", {"English", "Tagalog", "Group"}, kExpressions);
         start();
     }
-    void open() {
-        activate(FormMenu);
-        FormMenu->SpeedButton2->click();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(FormExpressions));
-        settle(100);
-    }
+    void open() { openFromMenu(FormMenu->SpeedButton2, FormExpressions); }
     void clickTopic(ui::LinkLabel* label) {
         QTest::mouseClick(label, Qt::LeftButton);
-        settle();
+        processDueEvents();
     }
     QStringList listed() const {
         QStringList out;
@@ -124,7 +119,7 @@ TEST_F(ExpressionsTest, PhraseBookImportedAnewWhileAwayIsReadAgainUnderTheSameTo
     more.insert(more.begin(), {"Water, please.", "Tubig po.", "Food"});
     makeTable("Expressions1", {"English", "Tagalog", "Group"}, more);
     activate(FormExpressions);
-    settle();
+    ASSERT_TRUE(waitFor([this] { return listed().size() == 4; }, "the phrase book read again"));
     EXPECT_EQ(listed().size(), 4);
     EXPECT_EQ(listed().front(), "Water, please.");
 }
@@ -135,7 +130,7 @@ TEST_F(ExpressionsTest, CtrlDeleteAsksAndDeletesFromTheFileOnlyOnOk) {
     FormExpressions->DBGrid1->setFocus();
     answerNextBox(QMessageBox::Cancel);
     QTest::keyClick(FormExpressions->DBGrid1, Qt::Key_Delete, Qt::ControlModifier);
-    settle();
+    ASSERT_TRUE(waitFor([this] { return boxes_.size() == 1; }, "the question"));
     ASSERT_EQ(boxes_.size(), 1u);
     EXPECT_EQ(boxes_[0].title, "Confirm");
     EXPECT_EQ(boxes_[0].text, "Delete record?");
@@ -144,7 +139,7 @@ TEST_F(ExpressionsTest, CtrlDeleteAsksAndDeletesFromTheFileOnlyOnOk) {
 
     answerNextBox(QMessageBox::Ok);
     QTest::keyClick(FormExpressions->DBGrid1, Qt::Key_Delete, Qt::ControlModifier);
-    settle();
+    ASSERT_TRUE(waitFor([this] { return boxes_.size() == 2; }, "the second question"));
     EXPECT_EQ(listed(), (QStringList{"The bill, please.", "It's delicious!"}));
     EXPECT_EQ(caption(), "Wikabay - Expressions about 'Food'");
 

@@ -5,6 +5,7 @@
 #include "WindowFixture.h"
 
 #include "RecordingHost.h"
+#include "common/PlainSqlite.h"
 #include "windows/Internet.h"
 
 namespace wk::testing {
@@ -22,15 +23,10 @@ protected:
         makeTable("Internet", kFields, rows);
         start();
     }
-    void open() {
-        activate(FormMenu);
-        FormMenu->SpeedButton4->click();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(FormInternet));
-        settle(100);
-    }
+    void open() { openFromMenu(FormMenu->SpeedButton4, FormInternet); }
     void goTo() {
         FormInternet->BitBtn1->click();
-        settle();
+        processDueEvents();
     }
     std::vector<std::string> storedDescriptions() {
         return storedField("Internet.db", "Description");

@@ -1,12 +1,11 @@
 #include "InternetFixture.h"
 
+#include "common/PlainSqlite.h"
 #include "engine/sql/Table.h"
 #include "engine/storage/Session.h"
 #include "ui/DBControls.h"
 
 #include <QScreen>
-
-#include <sqlite3.h>
 
 namespace wk::testing {
 namespace {
@@ -26,7 +25,7 @@ TEST_F(InternetTest, GoToHandsOverTheSelectedRecordsAddressMaximised) {
     // The plain letter G works from the grid; an address starting with www. gets http:// first.
     QTest::keyClick(FormInternet->DBGrid1, Qt::Key_Down);
     QTest::keyClick(FormInternet->DBGrid1, Qt::Key_G);
-    settle();
+    ASSERT_TRUE(waitFor([this] { return host_->opened.size() == 2; }, "G to hand it over"));
     ASSERT_EQ(host_->opened.size(), 2u);
     EXPECT_EQ(host_->opened[1].address, "http://www.example.org/tagalog");
 }
@@ -126,9 +125,7 @@ TEST_F(InternetTest, FailedPostOnCloseKeepsTheWindowAndTheText) {
     open();
     typeDescription(" Edited.");
     // Another program holds the table.
-    sqlite3* other = nullptr;
-    ASSERT_EQ(sqlite3_open((tables_ / "Internet.db").c_str(), &other), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    LockedFile other(tables_ / "Internet.db");
     // The question asked is answered with Escape: keep editing.
     answeringBoxesWith([](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_Escape); },
                        [] { QTest::keyClick(FormInternet->DBMemo1, Qt::Key_Escape); });
@@ -137,8 +134,7 @@ TEST_F(InternetTest, FailedPostOnCloseKeepsTheWindowAndTheText) {
     EXPECT_TRUE(boxes_[0].text.contains("locked")) << boxes_[0].text.toStdString();
     EXPECT_TRUE(FormInternet->isVisible());
     EXPECT_EQ(FormInternet->DBMemo1->toPlainText(), "The language commission. Edited.");
-    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
-    sqlite3_close(other);
+    other.release();
     boxes_.clear();
     answeringBoxes([] { QTest::keyClick(FormInternet->DBMemo1, Qt::Key_Escape); });
     EXPECT_TRUE(boxes_.empty());
@@ -150,34 +146,9 @@ TEST_F(InternetTest, EndingTheProgramStoresAPendingDescription) {
     startWith(kSites);
     open();
     typeDescription(" Kept.");
-    QTimer::singleShot(0, [] { FormMenu->close(); });
-    QTimer::singleShot(5000, [] { QCoreApplication::exit(99); });
-    EXPECT_EQ(QApplication::exec(), 0);
+    EXPECT_EQ(runLoopAfter([] { FormMenu->close(); }), 0);
     EXPECT_EQ(storedDescriptions()[0], "The language commission. Kept.");
 }
-
-/// Go to with the message boxes it raises looked at while they are up, then closed.
-class LockedTable {
-public:
-    explicit LockedTable(const std::filesystem::path& file) {
-        EXPECT_EQ(sqlite3_open(file.c_str(), &db_), SQLITE_OK);
-        EXPECT_EQ(sqlite3_exec(db_, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
-    }
-    ~LockedTable() { release(); }
-    LockedTable(const LockedTable&) = delete;
-    LockedTable& operator=(const LockedTable&) = delete;
-
-    void release() {
-        if (!db_)
-            return;
-        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-        sqlite3_close(db_);
-        db_ = nullptr;
-    }
-
-private:
-    sqlite3* db_ = nullptr;
-};
 
 /// What the question about a change that cannot be stored offered.
 struct Offer {
@@ -272,7 +243,7 @@ TEST_F(InternetTest, FailedPostOnCloseOffersDiscardWhichClosesAndDropsTheEdit) {
     startWith(kSites);
     open();
     typeDescription(" Edited.");
-    LockedTable lock(tables_ / "Internet.db");
+    LockedFile lock(tables_ / "Internet.db");
     Offer offer;
     answeringBoxesWith(
         [&offer](QMessageBox& box) {
@@ -302,7 +273,7 @@ TEST_F(InternetTest, ClosingTheMenuAsksAboutADescriptionThatCannotBeStored) {
     FormMenu->Timer1.stop();
     open();
     typeDescription(" Edited.");
-    LockedTable lock(tables_ / "Internet.db");
+    LockedFile lock(tables_ / "Internet.db");
     // Keep editing: the window and the menu stay open, and the text with them.
     bool closed = true;
     answeringBoxesWith(pressEscape, [&closed] { closed = FormMenu->close(); });
@@ -317,11 +288,7 @@ TEST_F(InternetTest, ClosingTheMenuAsksAboutADescriptionThatCannotBeStored) {
     // Discard: every window closes and the program ends.
     boxes_.clear();
     int result = -1;
-    answeringBoxesWith(discard, [&result] {
-        QTimer::singleShot(0, [] { FormMenu->close(); });
-        QTimer::singleShot(5000, [] { QCoreApplication::exit(99); });
-        result = QApplication::exec();
-    });
+    answeringBoxesWith(discard, [&result] { result = runLoopAfter([] { FormMenu->close(); }); });
     EXPECT_EQ(result, 0);
     ASSERT_EQ(boxes_.size(), 1u);
     EXPECT_EQ(boxes_[0].icon, QMessageBox::Warning);
@@ -344,7 +311,7 @@ TEST_F(InternetTest, StoringWhatIsPendingAsksNothing) {
     // from the memo.
     typeDescription(" Again.");
     {
-        LockedTable lock(tables_ / "Internet.db");
+        LockedFile lock(tables_ / "Internet.db");
         answeringBoxes([] { EXPECT_THROW(FormMenu->storePendingEdits(), engine::EngineError); });
     }
     EXPECT_TRUE(boxes_.empty());

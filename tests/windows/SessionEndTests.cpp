@@ -1,12 +1,10 @@
 // The end of the program from outside: termination signals and the desktop session's end store the
 // description being typed, asking nothing.
 
-#include "WindowFixture.h"
+#include "InternetFixture.h"
 
+#include "common/PlainSqlite.h"
 #include "ui/SessionEnd.h"
-#include "windows/Internet.h"
-
-#include <sqlite3.h>
 
 #include <csignal>
 #include <cstdlib>
@@ -14,37 +12,20 @@
 namespace wk::testing {
 namespace {
 
-class SessionEndTest : public WindowTest {
+class SessionEndTest : public InternetTest {
 protected:
     void SetUp() override {
-        WindowTest::SetUp();
-        setAlias();
-        makeTable("Internet", {"Name", "Description", "URL"},
-                  {{"Commission", "The language commission.", "https://kwf.gov.ph/"}});
-        start();
-        activate(FormMenu);
-        FormMenu->SpeedButton4->click();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(FormInternet));
-        settle(100);
+        InternetTest::SetUp();
+        startWith({{"Commission", "The language commission.", "https://kwf.gov.ph/"}});
+        open();
     }
 
-    static void typeDescription(const QString& text) {
-        FormInternet->DBMemo1->setFocus();
-        FormInternet->DBMemo1->moveCursor(QTextCursor::End);
-        typeText(FormInternet->DBMemo1, text);
-    }
+    std::string storedDescription() { return storedDescriptions().at(0); }
 
-    std::string storedDescription() { return storedField("Internet.db", "Description").at(0); }
-
-    /// Runs `first` from the event loop, which then runs until the application is told to exit;
-    /// returns the exit code, or 99 when nothing ended the loop within five seconds.
-    int runLoopAfter(const std::function<void()>& first) {
+    /// runLoopAfter, with every message box shown meanwhile answered and remembered.
+    int runLoopAnsweringAfter(const std::function<void()>& first) {
         int result = -1;
-        answeringBoxes([&] {
-            QTimer::singleShot(0, first);
-            QTimer::singleShot(5000, [] { QCoreApplication::exit(99); });
-            result = QApplication::exec();
-        });
+        answeringBoxes([&] { result = runLoopAfter(first); });
         return result;
     }
 
@@ -64,7 +45,7 @@ TEST_F(SessionEndTest, EachTerminationSignalStoresThePendingDescriptionAndEndsTh
         const QString added = QStringLiteral(" Signal %1.").arg(signal);
         typeDescription(added);
         expected += added.toStdString();
-        EXPECT_EQ(runLoopAfter([signal] { ::raise(signal); }), 0) << signal;
+        EXPECT_EQ(runLoopAnsweringAfter([signal] { ::raise(signal); }), 0) << signal;
         EXPECT_EQ(taken, signal);
         EXPECT_TRUE(boxes_.empty()) << signal;
         EXPECT_EQ(FormInternet->Table1.state(), engine::DatasetState::Browse) << signal;
@@ -75,14 +56,11 @@ TEST_F(SessionEndTest, EachTerminationSignalStoresThePendingDescriptionAndEndsTh
 TEST_F(SessionEndTest, DescriptionThatCannotBeStoredIsNamedOnStandardErrorAndTheLoopEnds) {
     ui::SessionEnd end(storeWhatIsPending);
     typeDescription(" Lost.");
-    sqlite3* other = nullptr;
-    ASSERT_EQ(sqlite3_open((tables_ / "Internet.db").c_str(), &other), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    LockedFile other(tables_ / "Internet.db");
     ::testing::internal::CaptureStderr();
-    const int result = runLoopAfter([] { ::raise(SIGTERM); });
+    const int result = runLoopAnsweringAfter([] { ::raise(SIGTERM); });
     const std::string err = ::testing::internal::GetCapturedStderr();
-    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
-    sqlite3_close(other);
+    other.release();
     EXPECT_EQ(result, 0);
     EXPECT_TRUE(boxes_.empty());
     // One line, naming the error.

@@ -105,7 +105,8 @@ TEST_F(StartupTest, MenuLettersOpenWindowsWithOrWithoutAlt) {
     FormMain->close();
     activate(FormMenu);
     QTest::keyClick(FormMenu, Qt::Key_D, Qt::AltModifier);
-    settle(200); // a mnemonic presses its button with a short animation
+    // A mnemonic presses its button with a short animation.
+    ASSERT_TRUE(waitFor([] { return FormMain->isVisible(); }, "Alt+D to open the dictionary"));
     EXPECT_TRUE(FormMain->isVisible());
     // Escape does nothing in the menu.
     activate(FormMenu);
@@ -118,9 +119,7 @@ TEST_F(StartupTest, ClosingTheMenuEndsTheProgramWhileTheDictionaryIsOpen) {
     start();
     openDictionary();
     ASSERT_TRUE(FormMain->isVisible());
-    QTimer::singleShot(0, [] { FormMenu->close(); });
-    QTimer::singleShot(5000, [] { QCoreApplication::exit(99); });
-    EXPECT_EQ(QApplication::exec(), 0);
+    EXPECT_EQ(runLoopAfter([] { FormMenu->close(); }), 0);
 }
 
 TEST(ErrorBoxText, FullStopIsAddedAfterLettersAndDigitsOnly) {

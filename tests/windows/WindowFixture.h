@@ -1,10 +1,9 @@
 #pragma once
 
-// Creates the program's real windows offscreen over real table files in a temporary folder, with
-// the engine's configuration and data kept inside that folder too.
+// Creates the program's real windows offscreen over real table files in an EngineHome, and drives
+// them as a user would: every step waits for what it brings about (see common/Waits.h), never
+// for a fixed time.
 
-#include "engine/config/Aliases.h"
-#include "engine/config/ConfigStore.h"
 #include "engine/sql/Table.h"
 #include "engine/storage/Session.h"
 #include "engine/storage/TableFile.h"
@@ -15,24 +14,26 @@
 #include "windows/Main.h"
 #include "windows/Menu.h"
 
-#include <QPushButton>
+#include "common/Aliases.h"
+#include "common/EngineHome.h"
+#include "common/OrdinaryUser.h"
+#include "common/TableRows.h"
+#include "common/Waits.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QKeyEvent>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
-
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace wk::testing {
 
@@ -43,45 +44,27 @@ struct BoxSeen {
     QMessageBox::Icon icon = QMessageBox::NoIcon;
 };
 
-using Rows = std::vector<std::vector<std::string>>;
-
 inline const std::vector<std::string> kDictionaryFields = {
     "Tagalo", "ActiveVerb", "PassiveVerb", "English", "L2Definition", "Examples", "Notes"};
 
 class WindowTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/wikabay-windows-XXXXXX";
-        root_ = mkdtemp(pattern);
-        setenv("XDG_CONFIG_HOME", (root_ / "config").c_str(), 1);
-        setenv("XDG_DATA_HOME", (root_ / "data").c_str(), 1);
-        tables_ = root_ / "tables";
-        std::filesystem::create_directories(tables_);
-    }
+    void SetUp() override { home_.makeCurrent(); }
 
     void TearDown() override {
         if (FormMenu)
             destroyForms();
-        std::filesystem::remove_all(root_);
     }
 
+    /// Makes the alias `name` over the test's tables.
     void setAlias(const std::string& name = "Wikabay") {
-        engine::ConfigStore().update(
-            [&](engine::ConfigTree& t) { engine::aliases::set(t, name, tables_.string()); });
+        wk::testing::setAlias(name, tables_.string());
     }
 
+    /// Creates or replaces a table file among the test's tables, protected as the program's are.
     void makeTable(const std::string& name, const std::vector<std::string>& fields,
                    const Rows& rows) {
-        size_t next = 0;
-        engine::tablefile::replace(
-            tables_, name, fields,
-            [&](std::vector<std::string>& row) {
-                if (next == rows.size())
-                    return false;
-                row = rows[next++];
-                return true;
-            },
-            std::string(TFormMenu::kTablePassword));
+        writeTable(tables_, name, fields, rows, std::string(TFormMenu::kTablePassword));
     }
 
     void makeDictionary(const Rows& rows) {
@@ -105,12 +88,15 @@ protected:
         return out;
     }
 
-    /// Answers the next modal message box with `button`, remembering what it said.
+    /// Answers the next modal message box, shown within kPatience, with `button`, remembering
+    /// what it said.
     void answerNextBox(QMessageBox::StandardButton button) {
-        QTimer::singleShot(0, [this, button] { answerWhenShown(button, 200); });
+        QTimer::singleShot(0,
+                           [this, button] { answerWhenShown(button, QDeadlineTimer(kPatience)); });
     }
 
-    /// Runs `action`; every message box it raises is answered with OK and remembered.
+    /// Runs `action` and then the events it queued; every message box raised meanwhile is
+    /// answered with OK and remembered.
     void answeringBoxes(const std::function<void()>& action) {
         QTimer poll;
         QObject::connect(&poll, &QTimer::timeout, [this] {
@@ -119,30 +105,32 @@ protected:
         });
         poll.start(10);
         action();
-        settle();
-    }
-
-    /// Lets queued events (activations, repaints) run.
-    static void settle(int ms = 50) {
-        for (int i = 0; i < 5; ++i) {
-            QCoreApplication::processEvents();
-            QTest::qWait(ms / 5);
-        }
+        processDueEvents();
     }
 
     /// Creates the windows, answering any box start-up shows.
     void start() {
         answeringBoxes([] { createForms(); });
         FormMenu->show();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(FormMenu));
-        settle();
+        ASSERT_TRUE(waitForActive(FormMenu));
+        processDueEvents();
     }
 
-    /// Makes `form` the active window coming from another of the program's windows.
+    /// Makes `form` the active window coming from another of the program's windows, and lets
+    /// the work its activation queued run.
     void activate(ui::FormBase* form) {
         form->showForm();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(form));
-        settle(150);
+        ASSERT_TRUE(waitForActive(form));
+        processDueEvents();
+    }
+
+    /// Clicks the menu's `button` and waits until the window it opens, `form`, is active and its
+    /// activation has run.
+    void openFromMenu(QAbstractButton* button, ui::FormBase* form) {
+        activate(FormMenu);
+        button->click();
+        ASSERT_TRUE(waitForActive(form));
+        processDueEvents();
     }
 
     /// Makes a window that is none of the program's forms active, as another application or the
@@ -150,8 +138,8 @@ protected:
     void activateSomethingElse(QWidget& other) {
         other.show();
         other.activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
-        settle(100);
+        ASSERT_TRUE(waitForActive(&other));
+        processDueEvents();
     }
 
     /// Makes `form` the active window coming from another of the program's windows, with `input`
@@ -174,19 +162,16 @@ protected:
                                         input();
                                     });
             form->activateWindow();
-            (void)QTest::qWaitFor([&] { return !once; }, 1000);
+            const auto reached =
+                waitFor([&] { return !once; }, "the activation to reach the window");
             QObject::disconnect(once);
+            ASSERT_TRUE(reached);
         }
-        ASSERT_TRUE(QTest::qWaitForWindowActive(form));
-        settle(150);
+        ASSERT_TRUE(waitForActive(form));
+        processDueEvents();
     }
 
-    void openDictionary() {
-        activate(FormMenu);
-        FormMenu->SpeedButton1->click();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(FormMain));
-        settle(150);
-    }
+    void openDictionary() { openFromMenu(FormMenu->SpeedButton1, FormMain); }
 
     /// Types `text` key by key, as a user would (QTest::keyClicks handles ASCII only).
     static void typeText(QWidget* widget, const QString& text) {
@@ -207,7 +192,7 @@ protected:
         FormMain->Edit1->clear();
         typeText(FormMain->Edit1, text);
         QTest::keyClick(FormMain->Edit1, Qt::Key_Return);
-        settle();
+        processDueEvents();
     }
 
     /// Runs `action`; every message box it raises is remembered and handed to `answer`, which
@@ -224,11 +209,26 @@ protected:
         });
         poll.start(10);
         action();
-        settle();
+        processDueEvents();
     }
 
-    std::filesystem::path root_;
-    std::filesystem::path tables_;
+    /// Runs `first` from the event loop, which then runs until the application is told to exit;
+    /// returns the exit code, or 99 when nothing ended the loop within kPatience.
+    static int runLoopAfter(const std::function<void()>& first) {
+        QTimer::singleShot(0, first);
+        QTimer limit;
+        limit.setSingleShot(true);
+        QObject::connect(&limit, &QTimer::timeout, [] { QCoreApplication::exit(99); });
+        limit.start(kPatience);
+        return QApplication::exec();
+    }
+
+private:
+    EngineHome home_{"wikabay-windows"};
+
+protected:
+    const std::filesystem::path root_ = home_.root();
+    const std::filesystem::path tables_ = home_.tables();
     std::vector<BoxSeen> boxes_;
 
 private:
@@ -237,51 +237,17 @@ private:
         box->button(button)->click();
     }
 
-    void answerWhenShown(QMessageBox::StandardButton button, int triesLeft) {
+    void answerWhenShown(QMessageBox::StandardButton button, QDeadlineTimer deadline) {
         if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
             answer(box, button);
             return;
         }
-        if (triesLeft > 0)
-            QTimer::singleShot(
-                10, [this, button, triesLeft] { answerWhenShown(button, triesLeft - 1); });
-    }
-};
-
-/// While it lives, a process running as root acts as an ordinary user (root may write any file,
-/// so read-only files and folders count only for another identity); the folders from `folder` up
-/// to `top` are opened for reading and searching first, so that the user reaches the tables.
-/// Elsewhere it changes nothing.
-class OrdinaryUser {
-public:
-    OrdinaryUser(const std::filesystem::path& folder, const std::filesystem::path& top) {
-        if (::geteuid() != 0)
+        if (deadline.hasExpired()) {
+            ADD_FAILURE() << "no message box was shown within " << kPatience << " ms";
             return;
-        for (std::filesystem::path p = folder;; p = p.parent_path()) {
-            ::chmod(p.c_str(), 0755);
-            if (p == top || p == p.parent_path())
-                break;
         }
-        switched_ = ::seteuid(65534) == 0;
-        unavailable_ = !switched_;
+        QTimer::singleShot(10, [this, button, deadline] { answerWhenShown(button, deadline); });
     }
-    ~OrdinaryUser() { end(); }
-    OrdinaryUser(const OrdinaryUser&) = delete;
-    OrdinaryUser& operator=(const OrdinaryUser&) = delete;
-
-    /// Takes back the identity the process had.
-    void end() {
-        if (switched_) {
-            EXPECT_EQ(::seteuid(0), 0);
-        }
-        switched_ = false;
-    }
-    /// Running as root without the right to take another identity: the test cannot be made.
-    bool unavailable() const { return unavailable_; }
-
-private:
-    bool switched_ = false;
-    bool unavailable_ = false;
 };
 
 } // namespace wk::testing

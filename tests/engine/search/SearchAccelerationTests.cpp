@@ -58,11 +58,7 @@ TEST_F(SearchAccelerationTest, OtherShapesOfConditionAreAnsweredAlikeOrLeftToSql
 
 TEST_F(SearchAccelerationTest, ChangesThroughATableKeepTheIndexInStep) {
     Table t;
-    t.setName("Table1");
-    t.setSessionName("Test");
-    t.setDatabaseName(kAlias);
-    t.setTableName("Tagalog");
-    t.open();
+    openTable(t, "Tagalog");
     t.moveTo(10);
     t.setFieldText("English", "zebra crossing");
     t.setFieldText("Examples", "");
@@ -87,10 +83,7 @@ TEST_F(SearchAccelerationTest, ChangesThroughATableKeepTheIndexInStep) {
 
 TEST_F(SearchAccelerationTest, FailedChangeLeavesRecordsAndIndexAsTheyWere) {
     Table t;
-    t.setSessionName("Test");
-    t.setDatabaseName(kAlias);
-    t.setTableName("Tagalog");
-    t.open();
+    openTable(t, "Tagalog");
     {
         // Another program holds the file for writing.
         SqliteDb other((tables() / "Tagalog.db").string(), SqliteDb::Mode::ReadWrite);
@@ -114,10 +107,7 @@ TEST_F(SearchAccelerationTest, ChangeByAnotherProgramRetiresTheIndex) {
     EXPECT_EQ(run(windowStatement("WALRUS"), true).size(), 1u);
     // The engine's own later changes do not bring a retired index back.
     Table t;
-    t.setSessionName("Test");
-    t.setDatabaseName(kAlias);
-    t.setTableName("Tagalog");
-    t.open();
+    openTable(t, "Tagalog");
     t.setFieldText("English", "narwhal");
     t.post();
     EXPECT_FALSE(indexAnswers(windowStatement("NARWHAL")));
@@ -135,10 +125,7 @@ TEST_F(SearchAccelerationTest, TableFileWithoutIndexIsSearchedAndChangedAsBefore
     }
     EXPECT_FALSE(indexAnswers(windowStatement("ANG")));
     Table t;
-    t.setSessionName("Test");
-    t.setDatabaseName(kAlias);
-    t.setTableName("Tagalog");
-    t.open();
+    openTable(t, "Tagalog");
     t.setFieldText("English", "walrus");
     t.post();
     t.deleteRecord();
@@ -253,10 +240,7 @@ TEST_F(SearchAccelerationTest, AnIndexOfTheOldFormatIsNotTrusted) {
     }
     // The engine's changes to the records leave it retired ...
     Table t;
-    t.setSessionName("Test");
-    t.setDatabaseName(kAlias);
-    t.setTableName("Tagalog");
-    t.open();
+    openTable(t, "Tagalog");
     t.moveTo(3);
     t.setFieldText("English", "Fußweg");
     t.post();

@@ -1,15 +1,17 @@
 #pragma once
 
-// Shared ground of the search tests: made-up dictionary entries, the statement the dictionary
-// window builds for a search text, the search texts a window test tries, and a fixture that runs
+// Shared ground of the search tests: made-up dictionary entries, the search texts a window test
+// tries (search/WindowStatement.h builds the window's statement for them), and a fixture that runs
 // a statement with the search index used or not and compares the two answers record by record.
 
 #include "EngineFixture.h"
+#include "search/WindowStatement.h"
 
 #include "engine/base/Sqlite.h"
 #include "engine/base/UnicodeText.h"
 #include "engine/search/IndexedSearch.h"
 #include "engine/search/SearchGrams.h"
+#include "engine/search/SearchIndex.h"
 #include "engine/search/SearchIndexCheck.h"
 #include "engine/sql/LocalSql.h"
 #include "engine/sql/Query.h"
@@ -26,8 +28,6 @@ namespace wk::engine::test {
 
 inline const std::vector<std::string> kFields = {
     "Tagalo", "English", "ActiveVerb", "PassiveVerb", "L2Definition", "Examples", "Notes"};
-inline constexpr const char* kSearched[] = {"English", "ActiveVerb", "PassiveVerb", "L2Definition",
-                                            "Examples"};
 
 // Words of the made-up entries: plain, accented, with letters whose capitals differ in length
 // (ß, ﬁ, ŉ), Greek, Turkish dotless and dotted i, a combining accent, an em dash, a character
@@ -41,18 +41,6 @@ inline const std::vector<std::string> kWords = {
     "a_b",        "\"quoted\"", "it's",    "ANG_GA", "100%%",   "sun",
     "SUN",        "day",        "ß",       "x",      "Q",       std::string("nul\0ang", 7),
     "ba\xFFy"};
-
-// The statement the dictionary window builds for a search text (its edit gives capitals).
-inline std::string windowStatement(const std::string& text) {
-    std::string quoted;
-    for (char c : text)
-        quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-    const std::string pattern = "\"%" + quoted + "%\"";
-    std::string line = "SELECT * FROM Tagalog WHERE Upper(Tagalo) like " + pattern;
-    for (const char* field : kSearched)
-        line += std::string(" OR Upper(") + field + ") like " + pattern;
-    return line;
-}
 
 // Character boundaries of UTF-8 text.
 inline std::vector<size_t> boundaries(const std::string& s) {
@@ -129,10 +117,13 @@ inline std::vector<std::string> windowTexts(const Rows& entries) {
     return texts;
 }
 
-/// Runs statements on the table "Tagalog" of the alias with the search index used or not.
+/// Runs statements on the table "Tagalog" of the alias with the search index used or not, and
+/// compares the search index of the table `checked_` ("Tagalog" unless a test sets another) with
+/// its records.
 class SearchFixture : public EngineTest {
 protected:
     TableFiles& db() { return requireTableFiles(session_.database(kAlias), "The test"); }
+    const FileTable& table(const std::string& name) { return db().fileTable(name); }
 
     /// Every field of every record the statement gives, with the index used or not.
     Rows run(const std::string& statement, bool indexed) {
@@ -158,33 +149,30 @@ protected:
             ASSERT_EQ(indexed[r], plain[r]) << statement << " (record " << r << ")";
     }
 
-    /// Opens `t` on the table "Tagalog", on its first record.
-    void openTagalog(Table& t) const {
-        t.setSessionName("Test");
-        t.setDatabaseName(kAlias);
-        t.setTableName("Tagalog");
-        t.open();
-    }
-
-    /// The table's file through a connection of its own, as another program opens it.
+    /// The file of `checked_` through a connection of its own, as another program opens it.
     SqliteDb tableFile() const {
-        return SqliteDb((tables() / "Tagalog.db").string(), SqliteDb::Mode::ReadWrite);
+        return SqliteDb((tables() / (checked_ + ".db")).string(), SqliteDb::Mode::ReadWrite);
     }
 
-    /// What search::compareIndex finds between the table's index and its records: kind, row id,
-    /// field.
+    /// What search::compareIndex finds between the index of `checked_` and its records: kind,
+    /// row id, field.
     using Found = std::tuple<search::IndexDifference::Kind, std::int64_t, int>;
     std::vector<Found> differences() {
-        const FileTable& t = db().fileTable("Tagalog");
+        const FileTable& t = table(checked_);
         std::vector<Found> out;
-        search::compareIndex(
+        const size_t n = search::compareIndex(
             db().connection(), t.schema, t.fields.size(),
             [&](const search::IndexDifference& d) { out.emplace_back(d.kind, d.rowId, d.field); });
+        EXPECT_EQ(n, out.size());
         return out;
     }
 
+    /// Whether the index of `checked_` is marked in step with its records.
+    bool inStep() { return search::indexInStep(db().connection(), table(checked_).schema); }
+
     Session session_{"Test"};
     Rows entries_;
+    std::string checked_ = "Tagalog";
 };
 
 /// 1,500 made-up entries in the table "Tagalog", with an index of every field.

@@ -1,7 +1,9 @@
 // The stored search index and lookup keys compared with the records they stand for, and made
 // anew from them.
 
-#include "EngineFixture.h"
+#include "SearchFixture.h"
+
+#include "common/PlainSqlite.h"
 
 #include "engine/base/Sqlite.h"
 #include "engine/search/BlockTexts.h"
@@ -24,9 +26,8 @@ namespace {
 
 using search::IndexDifference;
 using Kind = IndexDifference::Kind;
-using Found = std::tuple<Kind, std::int64_t, int>; // kind, row id, field
 
-const std::vector<std::string> kFields = {"Tagalo", "English", "Notes"};
+const std::vector<std::string> kWordFields = {"Tagalo", "English", "Notes"};
 
 // The stored set of the English field's gram "SUN" in the first block, as an SQL expression.
 const std::string kSunKey = "((1 << 32) | (3 << 24) | (unicode('S') << 16) | (unicode('U') << 8) | "
@@ -51,63 +52,37 @@ std::string hex(const std::string& bytes) {
     return out + "'";
 }
 
-class SearchIndexCheckTest : public EngineTest {
+class SearchIndexCheckTest : public SearchFixture {
 protected:
     void SetUp() override {
-        EngineTest::SetUp();
-        makeTable("Words", kFields, words());
+        SearchFixture::SetUp();
+        checked_ = "Words";
+        makeTable("Words", kWordFields, words());
     }
 
-    TableFiles& db() { return requireTableFiles(session_.database(kAlias), "The test"); }
-    const FileTable& table(const std::string& name = "Words") { return db().fileTable(name); }
-
-    std::vector<Found> differences() {
-        const FileTable& t = table();
-        std::vector<Found> out;
-        const size_t n = search::compareIndex(
-            db().connection(), t.schema, t.fields.size(),
-            [&](const IndexDifference& d) { out.emplace_back(d.kind, d.rowId, d.field); });
-        EXPECT_EQ(n, out.size());
-        return out;
-    }
-
-    bool inStep() { return search::indexInStep(db().connection(), table().schema); }
+    using SearchFixture::table;
+    const FileTable& table() { return table(checked_); }
 
     /// Runs `sql` on a table file through a plain SQLite connection, as another program would.
     void forge(const std::string& sql, const std::string& name = "Words") const {
-        sqlite3* handle = nullptr;
-        ASSERT_EQ(sqlite3_open((tables() / (name + ".db")).c_str(), &handle), SQLITE_OK);
-        char* error = nullptr;
-        const int rc = sqlite3_exec(handle, sql.c_str(), nullptr, nullptr, &error);
-        const std::string message = error ? error : "";
-        sqlite3_free(error);
-        sqlite3_close(handle);
-        ASSERT_EQ(rc, SQLITE_OK) << message;
+        wk::testing::rawExec(tables() / (name + ".db"), sql);
     }
 
     /// The Tagalo of the records `where` selects.
     std::vector<std::string> found(const std::string& where) {
         Query q;
-        q.setSessionName("Test");
-        q.setDatabaseName(kAlias);
-        q.addSql("SELECT Tagalo FROM Words WHERE " + where);
-        q.open();
+        openQuery(q, "SELECT Tagalo FROM Words WHERE " + where);
         std::vector<std::string> out;
         for (; !q.eof(); q.next())
             out.push_back(q.fieldAsText("Tagalo"));
         return out;
     }
-
-    Session session_{"Test"};
 };
 
 TEST_F(SearchIndexCheckTest, AnIndexKeptInStepByTheEngineHasNoDifferences) {
     EXPECT_EQ(differences(), std::vector<Found>{});
     Table t;
-    t.setSessionName("Test");
-    t.setDatabaseName(kAlias);
-    t.setTableName("Words");
-    t.open();
+    openTable(t, "Words");
     t.edit();
     t.setFieldText("English", "the sun");
     t.setFieldText("Notes", "");
@@ -184,10 +159,7 @@ TEST_F(SearchIndexCheckTest, RebuildMendsTheIndexInsideTheCallersTransaction) {
 TEST_F(SearchIndexCheckTest, ADamagedListOfIndexedFieldsNeitherBlocksChangesNorRebuild) {
     forge("UPDATE wk_table_info SET value = '0,x' WHERE key = 'search_fields'");
     Table t;
-    t.setSessionName("Test");
-    t.setDatabaseName(kAlias);
-    t.setTableName("Words");
-    t.open();
+    openTable(t, "Words");
     t.setFieldText("English", "the moon");
     t.post();
     t.close();

@@ -249,7 +249,7 @@ TEST_P(SearchTextsTest, SearchesAgreeWithTheStatementBeforeAndAfterEdits) {
     expectWindowSearchesAlike(texts);
 
     Table t;
-    openTagalog(t);
+    openTable(t, "Tagalog");
     t.moveTo(3);
     t.setFieldText("English", "zebra na bahay");
     t.setFieldText("Examples", "maganda ang bahay ng zebra");

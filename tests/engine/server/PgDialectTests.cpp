@@ -1,6 +1,7 @@
 // Local SQL run on a server: the same records locally and on the throw-away cluster, and every
 // statement must give the same rows, in the same order where it orders them.
 
+#include "search/WindowStatement.h"
 #include "server/PgDialectFixture.h"
 
 #include <random>
@@ -36,18 +37,6 @@ Rows entries(size_t count) {
         rows.push_back(row);
     }
     return rows;
-}
-
-// The statement the dictionary window builds for a search text.
-std::string windowStatement(const std::string& text) {
-    std::string quoted;
-    for (char c : text)
-        quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-    const std::string pattern = "\"%" + quoted + "%\"";
-    std::string line = "SELECT * FROM Tagalog WHERE Upper(Tagalo) like " + pattern;
-    for (const char* field : {"ActiveVerb", "PassiveVerb", "English", "L2Definition", "Examples"})
-        line += std::string(" OR Upper(") + field + ") like " + pattern;
-    return line;
 }
 
 class PgDialectRowsTest : public PgDialectTest {

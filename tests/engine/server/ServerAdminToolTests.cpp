@@ -3,8 +3,8 @@
 
 #include "engine/server/PgConnection.h"
 
+#include "common/AdminRunner.h"
 #include "server/PgFixture.h"
-#include "tools/AdminRunner.h"
 
 namespace wk::tools::test {
 namespace {
@@ -19,10 +19,6 @@ const std::string kWords = "Tagalo,English,Notes\n"
                            ",,\n"
                            "tab\there,back\\slash,\\N\n";
 
-bool contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
 class ServerAdminTool : public AdminToolTest {
 protected:
     engine::test::PgCluster& cluster = engine::test::sharedCluster();
@@ -34,8 +30,7 @@ protected:
             cluster.start();
         engine::test::dropOurTables(admin);
         admin.exec("DROP TABLE IF EXISTS \"Words\""); // as the dialect tests make it by hand
-        fs::create_directories(dir() / "tables");
-        ok({"alias", "set", "Local", "tables"});
+        aliasOverTables("Local");
         ok({"alias", "set", "School", cluster.uri()});
         writeBytes(dir() / "words.csv", kWords);
     }

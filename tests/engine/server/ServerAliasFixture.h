@@ -52,10 +52,7 @@ protected:
     /// Opens `t` on table `name` of the server alias in session `session`.
     static void openOnServer(Table& t, const std::string& name,
                              const std::string& session = "Test") {
-        t.setSessionName(session);
-        t.setDatabaseName(kServerAlias);
-        t.setTableName(name);
-        t.open();
+        openTable(t, name, session, kServerAlias);
     }
 };
 

@@ -3,6 +3,8 @@
 
 #include "EngineFixture.h"
 
+#include "common/OrdinaryUser.h"
+
 #include "engine/base/Sqlite.h"
 #include "engine/sql/Query.h"
 #include "engine/sql/Table.h"
@@ -36,22 +38,6 @@ protected:
         makeTable("Sites", kFields, kSites);
     }
 
-    static void openTable(Table& t, const std::string& session) {
-        t.setName("Table1");
-        t.setSessionName(session);
-        t.setDatabaseName(kAlias);
-        t.setTableName("Sites");
-        t.open();
-    }
-
-    static void openQuery(Query& q, const std::string& session, const std::string& sql) {
-        q.setName("Query1");
-        q.setSessionName(session);
-        q.setDatabaseName(kAlias);
-        q.addSql(sql);
-        q.open();
-    }
-
     /// Every record of a table file as stored, in order, read by a connection of its own.
     Rows stored(const std::string& table = "Sites") const {
         SqliteDb db((tables() / (table + ".db")).string(), SqliteDb::Mode::ReadOnly);
@@ -77,8 +63,8 @@ protected:
 
 TEST_F(ConcurrentWriteTest, SecondEditOfARecordIsRefusedAndShowsTheStoredRecord) {
     Table first, second;
-    openTable(first, "A");
-    openTable(second, "B");
+    openTable(first, "Sites", "A");
+    openTable(second, "Sites", "B");
     first.setFieldText("Description", "Edited in A.");
     second.setFieldText("Description", "Edited in B.");
     first.post();
@@ -115,7 +101,7 @@ TEST_F(ConcurrentWriteTest, SecondEditOfARecordIsRefusedAndShowsTheStoredRecord)
 
 TEST_F(ConcurrentWriteTest, BlankFieldsMatchWhetherStoredAsNullOrAsEmptyText) {
     Table t;
-    openTable(t, "A");
+    openTable(t, "Sites", "A");
     t.moveTo(1); // its Description is blank, stored as NULL
     t.setFieldText("Description", "The encyclopedia.");
     t.post();
@@ -139,8 +125,8 @@ TEST_F(ConcurrentWriteTest, BlankFieldsMatchWhetherStoredAsNullOrAsEmptyText) {
 
 TEST_F(ConcurrentWriteTest, EditOfARecordAnotherSessionDeletedIsRefusedAndStoresNothing) {
     Table deleter, editor;
-    openTable(deleter, "A");
-    openTable(editor, "B");
+    openTable(deleter, "Sites", "A");
+    openTable(editor, "Sites", "B");
     editor.moveTo(1);
     EXPECT_EQ(editor.fieldAsText("Name"), "Wikipedia");
     deleter.moveTo(1);
@@ -161,8 +147,8 @@ TEST_F(ConcurrentWriteTest, EditOfARecordAnotherSessionDeletedIsRefusedAndStores
 
 TEST_F(ConcurrentWriteTest, DeletingARecordAnotherSessionChangedOrDeletedIsRefused) {
     Table other, t;
-    openTable(other, "A");
-    openTable(t, "B");
+    openTable(other, "Sites", "A");
+    openTable(t, "Sites", "B");
     EXPECT_EQ(t.fieldAsText("Description"), "The language commission.");
     other.setFieldText("Description", "Changed meanwhile.");
     other.post();
@@ -190,7 +176,7 @@ TEST_F(ConcurrentWriteTest, DeletingARecordAnotherSessionChangedOrDeletedIsRefus
 
 TEST_F(ConcurrentWriteTest, EditOnATableImportedAnewNeverOverwritesAnotherRecord) {
     Table t;
-    openTable(t, "A");
+    openTable(t, "Sites", "A");
     t.moveTo(1);
     t.setFieldText("Description", "Edited before the import.");
     EXPECT_FALSE(t.tableReplaced());
@@ -217,7 +203,7 @@ TEST_F(ConcurrentWriteTest, EditOnATableImportedAnewNeverOverwritesAnotherRecord
 
 TEST_F(ConcurrentWriteTest, EditOnTheSameRecordsImportedAnewIsRefusedAndFindsItsRecord) {
     Table t;
-    openTable(t, "A");
+    openTable(t, "Sites", "A");
     t.moveTo(2);
     t.setFieldText("Description", "Edited before the import.");
     makeTable("Sites", kFields, {kOtherSites[0], kSites[0], kSites[1], kSites[2]});
@@ -232,9 +218,9 @@ TEST_F(ConcurrentWriteTest, EditOnTheSameRecordsImportedAnewIsRefusedAndFindsIts
 
 TEST_F(ConcurrentWriteTest, QueryNoticesAnImportButNotAnEdit) {
     Query q;
-    openQuery(q, "A", "SELECT * FROM Sites");
+    openQuery(q, "SELECT * FROM Sites", "A");
     Table t;
-    openTable(t, "B");
+    openTable(t, "Sites", "B");
     t.setFieldText("Description", "Edited.");
     t.post();
     EXPECT_FALSE(q.tableReplaced());
@@ -280,11 +266,11 @@ TEST_F(ReadingWhileWritingTest, SearchAndBrowsingGoOnWhileAnotherConnectionWrite
     SqliteDb other((tables() / "Sites.db").string(), SqliteDb::Mode::ReadWrite);
     writeWithoutCommitting(other);
     Query q;
-    openQuery(q, "A", kSearch);
+    openQuery(q, kSearch, "A");
     EXPECT_EQ(q.recordCount(), 1);
     EXPECT_EQ(q.fieldAsText("URL"), "https://tl.wikipedia.org/");
     Table t;
-    openTable(t, "B");
+    openTable(t, "Sites", "B");
     EXPECT_EQ(t.recordCount(), 3);
     EXPECT_EQ(t.fieldAsText("Name"), "Commission");
     other.exec("ROLLBACK", "unlocking");
@@ -296,18 +282,18 @@ TEST_F(ReadingWhileWritingTest, AFileMadeBeforeTheLogIsSwitchedWhenOpenedForWrit
         old.exec("PRAGMA journal_mode = DELETE", "switching back");
     }
     Table t;
-    openTable(t, "A");
+    openTable(t, "Sites", "A");
     SqliteDb other((tables() / "Sites.db").string(), SqliteDb::Mode::ReadWrite);
     writeWithoutCommitting(other);
     Query q;
-    openQuery(q, "B", kSearch);
+    openQuery(q, kSearch, "B");
     EXPECT_EQ(q.recordCount(), 1);
     other.exec("ROLLBACK", "unlocking");
 }
 
 TEST_F(ReadingWhileWritingTest, SearchDuringAnImportFindsTheOldRecordsThenTheNew) {
     Query before;
-    openQuery(before, "A", kSearch);
+    openQuery(before, kSearch, "A");
     bool searched = false;
     int given = 0;
     const Rows incoming = longRows(4000, "wiki");
@@ -317,7 +303,7 @@ TEST_F(ReadingWhileWritingTest, SearchDuringAnImportFindsTheOldRecordsThenTheNew
             if (given == 3000) {
                 // Halfway through the import, another program searches.
                 Query during;
-                EXPECT_NO_THROW(openQuery(during, "B", kSearch));
+                EXPECT_NO_THROW(openQuery(during, kSearch, "B"));
                 EXPECT_EQ(during.recordCount(), 1);
                 EXPECT_EQ(during.fieldAsText("Name"), "Wikipedia");
                 EXPECT_FALSE(before.tableReplaced());
@@ -333,13 +319,13 @@ TEST_F(ReadingWhileWritingTest, SearchDuringAnImportFindsTheOldRecordsThenTheNew
     EXPECT_TRUE(searched);
     EXPECT_TRUE(before.tableReplaced());
     Query after;
-    openQuery(after, "B", kSearch);
+    openQuery(after, kSearch, "B");
     EXPECT_EQ(after.recordCount(), 4000);
 }
 
 TEST_F(ReadingWhileWritingTest, FailedImportLeavesTheOldTableToItsReaders) {
     Query q;
-    openQuery(q, "A", kSearch);
+    openQuery(q, kSearch, "A");
     int given = 0;
     const Rows incoming = longRows(3000, "wiki");
     EXPECT_THROW(tablefile::replace(
@@ -360,15 +346,6 @@ TEST_F(ReadingWhileWritingTest, FailedImportLeavesTheOldTableToItsReaders) {
 }
 
 TEST_F(ConcurrentWriteTest, TableInAFolderThatCannotBeWrittenIsReadAsBefore) {
-    // Root may write any folder, so as root the test takes the identity of an ordinary user.
-    struct Identity {
-        bool switched = false;
-        ~Identity() {
-            if (switched) {
-                EXPECT_EQ(::seteuid(0), 0);
-            }
-        }
-    } identity;
     makeTable("Old", kFields, kSites);
     {
         SqliteDb old((tables() / "Old.db").string(), SqliteDb::Mode::ReadWrite);
@@ -378,25 +355,20 @@ TEST_F(ConcurrentWriteTest, TableInAFolderThatCannotBeWrittenIsReadAsBefore) {
     for (const char* file : {"Sites.db", "Old.db"})
         ASSERT_EQ(::chmod((tables() / file).c_str(), 0666), 0);
     ASSERT_EQ(::chmod(tables().c_str(), 0555), 0);
-    if (::geteuid() == 0) {
-        ::chmod(root().c_str(), 0755);
-        if (::seteuid(65534) != 0) {
-            ::chmod(tables().c_str(), 0755);
-            GTEST_SKIP() << "running as root without the right to take another identity";
-        }
-        identity.switched = true;
+    // Root may write any folder, so as root the test takes the identity of an ordinary user.
+    wk::testing::OrdinaryUser user(root(), root());
+    if (user.unavailable()) {
+        ::chmod(tables().c_str(), 0755);
+        GTEST_SKIP() << "running as root without the right to take another identity";
     }
     // Sites keeps a write-ahead log, Old a journal as files made before the log did.
     for (const char* table : {"Sites", "Old"}) {
         Query q;
-        openQuery(q, "A",
-                  std::string("SELECT * FROM ") + table + " WHERE Upper(Name) like \"%WIKI%\"");
+        openQuery(q, std::string("SELECT * FROM ") + table + " WHERE Upper(Name) like \"%WIKI%\"",
+                  "A");
         EXPECT_EQ(q.recordCount(), 1) << table;
         Table t;
-        t.setSessionName("B");
-        t.setDatabaseName(kAlias);
-        t.setTableName(table);
-        t.open();
+        openTable(t, table, "B");
         EXPECT_EQ(t.recordCount(), 3) << table;
         EXPECT_FALSE(t.canModify()) << table;
         EXPECT_NE(t.readOnlyReason().find("folder"), std::string::npos) << t.readOnlyReason();
@@ -406,10 +378,7 @@ TEST_F(ConcurrentWriteTest, TableInAFolderThatCannotBeWrittenIsReadAsBefore) {
         files.push_back(entry.path().filename().string());
     std::sort(files.begin(), files.end());
     EXPECT_EQ(files, (std::vector<std::string>{"Old.db", "Sites.db"}));
-    if (identity.switched) {
-        EXPECT_EQ(::seteuid(0), 0);
-        identity.switched = false;
-    }
+    user.end();
     ::chmod(tables().c_str(), 0755);
 }
 

@@ -3,11 +3,14 @@
 
 #include "EngineFixture.h"
 
+#include "common/OrdinaryUser.h"
+
 #include "engine/sql/Table.h"
 #include "engine/storage/Session.h"
 
 #include <sys/stat.h>
-#include <unistd.h>
+
+#include <optional>
 
 namespace wk::engine::test {
 namespace {
@@ -28,39 +31,26 @@ protected:
         EngineTest::TearDown();
     }
 
-    static void openTable(Table& t) {
-        t.setName("Table1");
-        t.setSessionName("Test");
-        t.setDatabaseName(kAlias);
-        t.setTableName("Sites");
-        t.open();
-    }
-
     /// Root may write any file: as root the test takes the identity of an ordinary user, for whom
     /// the permissions count. False when it cannot.
     bool asOrdinaryUser() {
-        if (::geteuid() != 0)
-            return true;
-        ::chmod(root().c_str(), 0755);
-        switched_ = ::seteuid(65534) == 0;
-        return switched_;
+        user_.emplace(root(), root());
+        return !user_->unavailable();
     }
     void asRoot() {
-        if (switched_) {
-            EXPECT_EQ(::seteuid(0), 0);
-        }
-        switched_ = false;
+        if (user_)
+            user_->end();
     }
 
     fs::path file_;
-    bool switched_ = false;
+    std::optional<wk::testing::OrdinaryUser> user_;
     Session session_{"Test"};
 };
 
 TEST_F(TableWritabilityTest, WritableTableCanBeModified) {
     Table t;
     EXPECT_FALSE(t.canModify()); // closed
-    openTable(t);
+    openTable(t, "Sites");
     EXPECT_TRUE(t.canModify());
     EXPECT_EQ(t.readOnlyReason(), "");
     t.close();
@@ -73,7 +63,7 @@ TEST_F(TableWritabilityTest, ReadOnlyFileCannotBeModifiedAndSaysWhy) {
     if (!asOrdinaryUser())
         GTEST_SKIP() << "running as root without the right to take another identity";
     Table t;
-    openTable(t);
+    openTable(t, "Sites");
     EXPECT_FALSE(t.canModify());
     const std::string why = t.readOnlyReason();
     EXPECT_NE(why.find("file '" + file_.string() + "'"), std::string::npos) << why;
@@ -87,7 +77,7 @@ TEST_F(TableWritabilityTest, ReadOnlyFolderCannotBeModifiedAndSaysWhy) {
     if (!asOrdinaryUser())
         GTEST_SKIP() << "running as root without the right to take another identity";
     Table t;
-    openTable(t);
+    openTable(t, "Sites");
     EXPECT_FALSE(t.canModify());
     const std::string why = t.readOnlyReason();
     EXPECT_NE(why.find("folder '" + tables().string() + "'"), std::string::npos) << why;
@@ -98,16 +88,16 @@ TEST_F(TableWritabilityTest, FileWritableAgainCanBeChangedAtTheNextOpening) {
     if (!asOrdinaryUser())
         GTEST_SKIP() << "running as root without the right to take another identity";
     Table reader; // stays open on the file throughout
-    openTable(reader);
+    openTable(reader, "Sites");
     Table t;
-    openTable(t);
+    openTable(t, "Sites");
     EXPECT_FALSE(t.canModify());
     t.close();
     asRoot();
     ASSERT_EQ(::chmod(file_.c_str(), 0644), 0);
 
     // The session's connection had the file for reading only; the next opening takes it again.
-    openTable(t);
+    openTable(t, "Sites");
     EXPECT_TRUE(t.canModify()) << t.readOnlyReason();
     t.setFieldText("Description", "First, changed");
     EXPECT_NO_THROW(t.post());
@@ -117,7 +107,7 @@ TEST_F(TableWritabilityTest, FileWritableAgainCanBeChangedAtTheNextOpening) {
     EXPECT_EQ(reader.valueAt(0, reader.fieldIndex("Description")), "First, changed");
     EXPECT_EQ(reader.valueAt(1, reader.fieldIndex("Description")), "Second");
     Table check;
-    openTable(check);
+    openTable(check, "Sites");
     EXPECT_EQ(check.fieldAsText("Description"), "First, changed");
 }
 

@@ -1,5 +1,8 @@
 #include "EngineFixture.h"
 
+#include "common/OrdinaryUser.h"
+#include "common/PlainSqlite.h"
+
 #include "engine/sql/Query.h"
 #include "engine/sql/Table.h"
 #include "engine/storage/Session.h"
@@ -18,38 +21,13 @@
 namespace wk::engine::test {
 namespace {
 
+using wk::testing::rawExec;
+using wk::testing::rawValue;
+
 const std::vector<std::string> kFields = {"Tagalo", "English", "Notes"};
 
 class TableFileTest : public EngineTest {
 protected:
-    static void openTable(Table& t, const std::string& name) {
-        t.setName("Table1");
-        t.setSessionName("Test");
-        t.setDatabaseName(kAlias);
-        t.setTableName(name);
-        t.open();
-    }
-
-    static void prepare(Query& q, const std::string& sql) {
-        q.setSessionName("Test");
-        q.setDatabaseName(kAlias);
-        q.addSql(sql);
-    }
-
-    /// The one value of `sql` run on a table file by a plain SQLite connection.
-    static std::string rawValue(const fs::path& file, const std::string& sql) {
-        sqlite3* db = nullptr;
-        std::string out = "<no row>";
-        EXPECT_EQ(sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
-        auto keep = [](void* to, int, char** values, char**) {
-            *static_cast<std::string*>(to) = values[0] ? values[0] : "<null>";
-            return 0;
-        };
-        EXPECT_EQ(sqlite3_exec(db, sql.c_str(), keep, &out, nullptr), SQLITE_OK);
-        sqlite3_close(db);
-        return out;
-    }
-
     Session session_{"Test"};
 };
 
@@ -62,7 +40,7 @@ TEST_F(TableFileTest, ProtectedTableOpensOnlyWithItsPassword) {
     EXPECT_FALSE(t.active());
 
     Query q;
-    prepare(q, "SELECT * FROM Tagalog");
+    prepareQuery(q, "SELECT * FROM Tagalog");
     EXPECT_THROW(q.open(), EngineError);
     session_.addPassword("wrong");
     EXPECT_THROW(q.open(), EngineError);
@@ -82,7 +60,7 @@ TEST_F(TableFileTest, TablesOpenedSideBySideKeepTheirOwnFields) {
     makeTable("Tagalog", kFields, {{"araw", "sun", ""}});
     makeTable("Expressions1", {"English", "Tagalog", "Group"}, {{"Hello", "Kumusta", "General"}});
     Query q;
-    prepare(q, "SELECT * FROM Tagalog");
+    prepareQuery(q, "SELECT * FROM Tagalog");
     q.open();
     Table t;
     t.setFilter("Group='General'");
@@ -110,7 +88,7 @@ protected:
         const std::string before = readBytes(file);
         Table t;
         Query q;
-        prepare(q, "SELECT * FROM Bad");
+        prepareQuery(q, "SELECT * FROM Bad");
         for (const EngineError& e :
              {engineErrorOf([&] { openTable(t, "Bad"); }), engineErrorOf([&] { q.open(); })}) {
             EXPECT_TRUE(mentions(e, "'Bad'")) << e.what();
@@ -150,12 +128,8 @@ TEST_F(DamagedTableTest, TruncatedTableFile) {
 }
 
 TEST_F(DamagedTableTest, PlainSqliteFileNotOfOurs) {
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open((tables() / "Bad.db").c_str(), &db), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(db, "CREATE TABLE records (Tagalo TEXT); INSERT INTO records VALUES (1)",
-                           nullptr, nullptr, nullptr),
-              SQLITE_OK);
-    sqlite3_close(db);
+    ASSERT_TRUE(rawExec(tables() / "Bad.db",
+                        "CREATE TABLE records (Tagalo TEXT); INSERT INTO records VALUES (1)"));
     expectRefused();
     const std::string before = readBytes(tables() / "Bad.db");
     EXPECT_THROW(makeTable("Bad", kFields, {{"a", "b", "c"}}), EngineError);
@@ -194,7 +168,7 @@ TEST_F(TableFileTest, BlankFieldsAreStoredAsNull) {
     EXPECT_EQ(rawValue(file, "SELECT English FROM records WHERE Tagalo = 'tala'"), "<null>");
 
     Query q;
-    prepare(q, "SELECT Tagalo FROM Tagalog WHERE Upper(Notes) like \"%%\"");
+    prepareQuery(q, "SELECT Tagalo FROM Tagalog WHERE Upper(Notes) like \"%%\"");
     q.open();
     ASSERT_EQ(q.recordCount(), 1);
     EXPECT_EQ(q.fieldAsText("Tagalo"), "buwan");
@@ -207,21 +181,9 @@ TEST_F(TableFileTest, ReadOnlyTableFileCanBeReadButNotChanged) {
     const std::string before = readBytes(file);
 
     // Root may write any file, so as root the test takes the identity of an ordinary user.
-    struct Identity {
-        bool switched = false;
-        ~Identity() {
-            if (switched) {
-                EXPECT_EQ(::seteuid(0), 0);
-            }
-        }
-    } identity;
-    if (::geteuid() == 0) {
-        for (fs::path p = tables(); p != root().parent_path(); p = p.parent_path())
-            ::chmod(p.c_str(), 0755);
-        if (::seteuid(65534) != 0)
-            GTEST_SKIP() << "running as root without the right to take another identity";
-        identity.switched = true;
-    }
+    const wk::testing::OrdinaryUser user(tables(), root());
+    if (user.unavailable())
+        GTEST_SKIP() << "running as root without the right to take another identity";
 
     Table t;
     openTable(t, "Tagalog");

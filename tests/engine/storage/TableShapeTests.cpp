@@ -4,6 +4,8 @@
 
 #include "EngineFixture.h"
 
+#include "common/PlainSqlite.h"
+
 #include "engine/base/Sqlite.h"
 #include "engine/sql/Query.h"
 #include "engine/sql/Table.h"
@@ -14,6 +16,8 @@
 
 namespace wk::engine::test {
 namespace {
+
+using wk::testing::rawExec;
 
 const std::vector<std::string> kFields = {"Tagalo", "ActiveVerb", "PassiveVerb", "English"};
 const Rows kRows = {{"araw", "", "", "sun; day"},
@@ -37,31 +41,9 @@ protected:
         ASSERT_TRUE(tagalog::buildLookupIndex(db, "main"));
     }
 
-    /// Runs `sql` on the file through a plain SQLite connection, as another program would.
-    void forge(const std::string& sql) const {
-        sqlite3* db = nullptr;
-        ASSERT_EQ(sqlite3_open(file().c_str(), &db), SQLITE_OK);
-        char* error = nullptr;
-        const int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error);
-        const std::string message = error ? error : "";
-        sqlite3_free(error);
-        sqlite3_close(db);
-        ASSERT_EQ(rc, SQLITE_OK) << message;
-    }
-
-    void open(Table& t) {
-        t.setSessionName("Test");
-        t.setDatabaseName(kAlias);
-        t.setTableName("Bad");
-        t.open();
-    }
-
     long long count(const std::string& where = "") {
         Query q;
-        q.setSessionName("Test");
-        q.setDatabaseName(kAlias);
-        q.addSql("SELECT count(*) FROM Bad" + where);
-        q.open();
+        openQuery(q, "SELECT count(*) FROM Bad" + where);
         return std::stoll(q.fieldAsText(q.fieldNames()[0]));
     }
 
@@ -71,7 +53,7 @@ protected:
         const std::string before = readBytes(file());
         Table t;
         for (const EngineError& e :
-             {engineErrorOf([&] { open(t); }), engineErrorOf([&] { count(); })}) {
+             {engineErrorOf([&] { openTable(t, "Bad"); }), engineErrorOf([&] { count(); })}) {
             EXPECT_EQ(e.code(), ErrorCode::Corrupt) << e.what();
             EXPECT_TRUE(mentions(e, "Table 'Bad' in folder '" + tables().string() +
                                         "' is not a table file of Wikabay"))
@@ -103,9 +85,9 @@ TEST_F(TableShapeTest, FilesOfTheEngineAndFilesChangedTheWayItAllowsOpen) {
 
     // A change by a general tool retires both indexes through the triggers; the indexes' tables
     // are then of no use, and may be gone. A table of the tool's own does no harm.
-    forge("UPDATE records SET English = 'moon' WHERE Tagalo = 'araw';"
-          "DROP TABLE wk_search_postings; DROP TABLE wk_lookup;"
-          "CREATE TABLE notes (text TEXT UNIQUE)");
+    rawExec(file(), "UPDATE records SET English = 'moon' WHERE Tagalo = 'araw';"
+                    "DROP TABLE wk_search_postings; DROP TABLE wk_lookup;"
+                    "CREATE TABLE notes (text TEXT UNIQUE)");
     EXPECT_EQ(count(" WHERE Upper(English) like \"%MOON%\""), 1);
     EXPECT_EQ(count(" WHERE Upper(English) like \"%SUN%\""), 0);
 }
@@ -129,28 +111,29 @@ TEST_F(TableShapeTest, ViewsAreRefusedBeforeAnythingReadsThem) {
     for (const auto& [sql, why] : forgeries) {
         SCOPED_TRACE(sql);
         freshTable();
-        forge(sql);
+        rawExec(file(), sql);
         expectRefused(why);
     }
 }
 
 TEST_F(TableShapeTest, TriggersOtherThanTheEnginesAreRefused) {
-    forge("CREATE TRIGGER wipe AFTER INSERT ON records BEGIN DELETE FROM records; END");
+    rawExec(file(), "CREATE TRIGGER wipe AFTER INSERT ON records BEGIN DELETE FROM records; END");
     expectRefused("it has a trigger 'wipe' of another program");
 
     // One of the engine's names, another body.
     freshTable();
-    forge("DROP TRIGGER wk_search_retire_UPDATE; CREATE TRIGGER wk_search_retire_UPDATE AFTER "
-          "UPDATE ON records BEGIN SELECT 1; END");
+    rawExec(file(),
+            "DROP TRIGGER wk_search_retire_UPDATE; CREATE TRIGGER wk_search_retire_UPDATE AFTER "
+            "UPDATE ON records BEGIN SELECT 1; END");
     expectRefused("it has a trigger 'wk_search_retire_UPDATE' of another program");
 
     // Without it, changes by another program would leave the index marked in step.
     freshTable();
-    forge("DROP TRIGGER wk_search_retire_UPDATE");
+    rawExec(file(), "DROP TRIGGER wk_search_retire_UPDATE");
     expectRefused("its search index is marked in step, but its trigger 'wk_search_retire_UPDATE' "
                   "is missing");
     freshTable();
-    forge("DROP TRIGGER wk_lookup_retire_DELETE");
+    rawExec(file(), "DROP TRIGGER wk_lookup_retire_DELETE");
     expectRefused("its lookup keys are marked in step, but its trigger 'wk_lookup_retire_DELETE' "
                   "is missing");
 }
@@ -159,18 +142,21 @@ TEST_F(TableShapeTest, IndexTablesMarkedInStepMustBeTheEnginesAndBeThere) {
     for (const char* table : {"wk_search_blocks", "wk_search_postings", "wk_lookup"}) {
         SCOPED_TRACE(table);
         freshTable();
-        forge(std::string("DROP TABLE ") + table);
+        rawExec(file(), std::string("DROP TABLE ") + table);
         expectRefused(std::string("but its table '") + table + "' is missing");
     }
     freshTable();
-    forge("DROP TABLE wk_search_postings; CREATE VIRTUAL TABLE wk_search_postings USING fts5(key, "
-          "rows)");
+    rawExec(
+        file(),
+        "DROP TABLE wk_search_postings; CREATE VIRTUAL TABLE wk_search_postings USING fts5(key, "
+        "rows)");
     expectRefused("'wk_search_postings' is a virtual table");
     // A copy without its primary key would keep a stale row beside every changed one.
     freshTable();
-    forge("CREATE TABLE copy AS SELECT * FROM wk_search_postings; DROP TABLE wk_search_postings;"
-          "CREATE TABLE wk_search_postings (key INTEGER, rows BLOB);"
-          "INSERT INTO wk_search_postings SELECT * FROM copy; DROP TABLE copy");
+    rawExec(file(),
+            "CREATE TABLE copy AS SELECT * FROM wk_search_postings; DROP TABLE wk_search_postings;"
+            "CREATE TABLE wk_search_postings (key INTEGER, rows BLOB);"
+            "INSERT INTO wk_search_postings SELECT * FROM copy; DROP TABLE copy");
     expectRefused("'wk_search_postings' is not the table Wikabay makes");
 }
 
@@ -196,15 +182,17 @@ TEST_F(TableShapeTest, RecordsOfAnotherMakeAndIndexesOfOthersAreRefused) {
     for (const auto& [sql, why] : forgeries) {
         SCOPED_TRACE(sql);
         freshTable();
-        forge(sql);
+        rawExec(file(), sql);
         expectRefused(why);
     }
 }
 
 TEST_F(TableShapeTest, ASchemaWhoseTablesSharePagesIsRefused) {
     // As a damaged schema may have it: the records would be read from the index's pages.
-    forge("PRAGMA writable_schema = ON; UPDATE sqlite_master SET rootpage = (SELECT rootpage FROM "
-          "sqlite_master WHERE name = 'wk_search_postings') WHERE name = 'records'");
+    rawExec(
+        file(),
+        "PRAGMA writable_schema = ON; UPDATE sqlite_master SET rootpage = (SELECT rootpage FROM "
+        "sqlite_master WHERE name = 'wk_search_postings') WHERE name = 'records'");
     expectRefused("its schema is damaged");
 }
 

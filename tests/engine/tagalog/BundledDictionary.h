@@ -3,7 +3,7 @@
 // The bundled dictionary (data/Tagalog.csv) as the tagalog tests read it, and a small conjugator
 // that makes the regular forms of its verbs.
 
-#include "common/FileBytes.h"
+#include "common/Csv.h"
 
 #include <gtest/gtest.h>
 
@@ -18,43 +18,7 @@
 namespace wk::engine::tagalog::test {
 
 using Headwords = std::set<std::string, std::less<>>;
-
-// Reads RFC 4180 CSV: quoted fields may hold commas, doubled quotes and line breaks.
-inline std::vector<std::vector<std::string>> readCsv(const std::filesystem::path& file) {
-    const std::string text = wk::testing::readBytes(file);
-    std::vector<std::vector<std::string>> records;
-    std::vector<std::string> record;
-    std::string field;
-    bool quoted = false;
-    for (size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (quoted) {
-            if (c == '"' && i + 1 < text.size() && text[i + 1] == '"')
-                field += text[++i];
-            else if (c == '"')
-                quoted = false;
-            else
-                field += c;
-        } else if (c == '"') {
-            quoted = true;
-        } else if (c == ',') {
-            record.push_back(std::move(field));
-            field.clear();
-        } else if (c == '\n') {
-            record.push_back(std::move(field));
-            field.clear();
-            records.push_back(std::move(record));
-            record.clear();
-        } else if (c != '\r') {
-            field += c;
-        }
-    }
-    if (!field.empty() || !record.empty()) {
-        record.push_back(std::move(field));
-        records.push_back(std::move(record));
-    }
-    return records;
-}
+using wk::testing::readCsvFile;
 
 inline std::string lower(std::string s) {
     for (char& c : s)
@@ -74,7 +38,7 @@ struct Dictionary {
 
 inline Dictionary loadDictionary() {
     const auto records =
-        readCsv(std::filesystem::path(WIKABAY_SOURCE_DIR) / "data" / "Tagalog.csv");
+        readCsvFile(std::filesystem::path(WIKABAY_SOURCE_DIR) / "data" / "Tagalog.csv");
     Dictionary d;
     if (records.empty() || records.front().size() < 3 || records.front()[0] != "Tagalo" ||
         records.front()[1] != "ActiveVerb" || records.front()[2] != "PassiveVerb") {

@@ -207,8 +207,8 @@ protected:
     void SetUp() override {
         EngineTest::SetUp();
         const fs::path data = fs::path(WIKABAY_SOURCE_DIR) / "data";
-        auto words = tagalog::test::readCsv(data / "Tagalog.csv");
-        auto variants = tagalog::test::readCsv(data / "variants.csv");
+        auto words = tagalog::test::readCsvFile(data / "Tagalog.csv");
+        auto variants = tagalog::test::readCsvFile(data / "variants.csv");
         ASSERT_GT(words.size(), 1u);
         ASSERT_GT(variants.size(), 1u);
         const std::vector<std::string> header = words.front(), variantHeader = variants.front();

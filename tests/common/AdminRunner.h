@@ -1,9 +1,12 @@
 #pragma once
 
-// Runs the real wikabay-admin as a child process. Every test gets a fresh temporary folder; the
-// child runs inside it, with XDG_CONFIG_HOME and XDG_DATA_HOME pointing into it, so that nothing
-// touches the real configuration or data of whoever runs the tests.
+// Runs the real wikabay-admin (or another of the program's tools) as a child process, for the
+// suites that test the tools, the bundled data and the tools on a server. Every test gets a fresh
+// EngineHome; the child runs inside it, with the engine's configuration and data there, so that
+// nothing touches the real configuration or data of whoever runs the tests.
 
+#include "common/Contains.h"
+#include "common/EngineHome.h"
 #include "common/FileBytes.h"
 
 #include <gtest/gtest.h>
@@ -13,10 +16,7 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,6 +27,7 @@ namespace wk::tools::test {
 
 namespace fs = std::filesystem;
 
+using wk::testing::contains;
 using wk::testing::readBytes;
 using wk::testing::writeBytes;
 
@@ -46,20 +47,11 @@ inline std::ostream& operator<<(std::ostream& os, const RunResult& r) {
 
 class AdminToolTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "wikabay-admin-test-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-        fs::create_directories(dir_ / "config");
-        fs::create_directories(dir_ / "data");
-    }
+    /// The test's folder, where the tools run: config/, data/ and tables/ are in it.
+    const fs::path& dir() const { return home_.root(); }
 
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
-
-    const fs::path& dir() const { return dir_; }
+    /// Makes the alias `alias` over the folder tables/ of the test's folder.
+    void aliasOverTables(const std::string& alias) const { ok({"alias", "set", alias, "tables"}); }
 
     /// Runs wikabay-admin with `args` in the test's folder; stdin is empty.
     RunResult run(const std::vector<std::string>& args) const {
@@ -75,8 +67,8 @@ protected:
             if (!v.starts_with("XDG_CONFIG_HOME=") && !v.starts_with("XDG_DATA_HOME="))
                 env.emplace_back(v);
         }
-        env.push_back("XDG_CONFIG_HOME=" + (dir_ / "config").string());
-        env.push_back("XDG_DATA_HOME=" + (dir_ / "data").string());
+        for (const std::string& e : home_.environment())
+            env.push_back(e);
         std::vector<std::string> argStrings{program};
         argStrings.insert(argStrings.end(), args.begin(), args.end());
         std::vector<char*> argv, envp;
@@ -86,9 +78,9 @@ protected:
         for (std::string& e : env)
             envp.push_back(e.data());
         envp.push_back(nullptr);
-        const std::string outFile = (dir_ / ".stdout").string();
-        const std::string errFile = (dir_ / ".stderr").string();
-        const std::string folder = dir_.string();
+        const std::string outFile = (dir() / ".stdout").string();
+        const std::string errFile = (dir() / ".stderr").string();
+        const std::string folder = dir().string();
 
         RunResult r;
         const pid_t pid = ::fork();
@@ -127,7 +119,7 @@ protected:
     }
 
 private:
-    fs::path dir_;
+    wk::testing::EngineHome home_{"wikabay-admin-test"};
 };
 
 } // namespace wk::tools::test
