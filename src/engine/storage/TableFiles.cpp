@@ -257,6 +257,19 @@ const FileTable& TableFiles::fileTable(const std::string& tableName) {
         throw EngineError(ErrorCode::NotFound, "Table '" + tablefile::baseName(tableName) +
                                                    "' not found in folder '" + folder_.string() +
                                                    "' (alias '" + alias() + "')");
+    try {
+        return checked(file, tableName, where);
+    } catch (const EngineError& e) {
+        if (e.code() == ErrorCode::Corrupt && tablefile::unfinished(file))
+            throw EngineError(e.code(), std::string(e.what()) +
+                                            " (a table that was never finished: import it again "
+                                            "to write it anew)");
+        throw;
+    }
+}
+
+const FileTable& TableFiles::checked(const std::filesystem::path& file,
+                                     const std::string& tableName, const std::string& where) {
     Attached& a = attach(file, where);
     a.handle.name = tableName;
     try {
@@ -270,10 +283,6 @@ const FileTable& TableFiles::fileTable(const std::string& tableName) {
                       where + " cannot be closed");
             tables_.erase(file.string());
         }
-        if (e.code() == ErrorCode::Corrupt && tablefile::unfinished(file))
-            throw EngineError(e.code(), std::string(e.what()) +
-                                            " (a table that was never finished: import it again "
-                                            "to write it anew)");
         throw;
     }
     return a.handle;

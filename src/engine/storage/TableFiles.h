@@ -72,6 +72,8 @@ private:
     void attachAs(const std::filesystem::path& file, const std::string& schema,
                   const std::string& where);
     void checkAttached(Attached& a, const std::string& tableName, const std::string& where);
+    const FileTable& checked(const std::filesystem::path& file, const std::string& tableName,
+                             const std::string& where);
 
     std::filesystem::path folder_;
     std::unique_ptr<SqliteDb> db_;

@@ -4,6 +4,7 @@
 // that leaves fields out.
 
 #include "SearchFixture.h"
+#include "common/PlainSqlite.h"
 
 #include "engine/base/Sqlite.h"
 #include "engine/search/BlockTexts.h"
@@ -356,6 +357,43 @@ TEST_F(ChunkTextsTest, StoredTextsAtAPositionBeyondTheBlockAreDamage) {
     EXPECT_FALSE(indexAnswers(kBahay));
     expectSameResult(kBahay);
     EXPECT_EQ(differences(), (std::vector<Found>{{Kind::Damaged, 0, 1}}));
+}
+
+TEST_F(ChunkTextsTest, MissingOrUnreadableStoredTextsAreDamageNotAnAnswer) {
+    // The second chunk's texts gone: its 20 candidates hold the field, so the index is damaged,
+    // and the statement as written answers.
+    wk::testing::rawExec(tables() / "Tagalog.db",
+                         "DELETE FROM wk_search_texts WHERE key = " + std::to_string(1 << 8 | 1));
+    const std::string found = "SELECT Tagalo FROM Tagalog WHERE Upper(English) like '%BAH AHA HAY%'";
+    EXPECT_FALSE(indexAnswers(found));
+    EXPECT_EQ(run(found, true).size(), 23u);
+    expectSameResult(found);
+
+    // Texts that lack a candidate the grams have.
+    makeTable("Tagalog", kFields, entries_);
+    BlockTextsWriter w;
+    ASSERT_TRUE(search::forEachText(storedTexts(1), [&](std::uint16_t p, std::string_view t) {
+        if (p != search::positionOf(1105))
+            w.add(p, t);
+    }));
+    store(1, w.encode());
+    EXPECT_FALSE(indexAnswers(found));
+    EXPECT_EQ(run(found, true).size(), 23u);
+}
+
+TEST_F(ChunkTextsTest, ABlockBeyondWhatTheIndexHoldsIsDamageInSearchesAndChecks) {
+    const std::string found = "SELECT Tagalo FROM Tagalog WHERE Upper(English) like '%BAH AHA HAY%'";
+    wk::testing::rawExec(tables() / "Tagalog.db",
+                         "INSERT INTO wk_search_blocks VALUES (9223372036854775807, x'00');"
+                         "INSERT INTO wk_search_postings VALUES (-1, x'00');"
+                         "INSERT INTO wk_search_texts VALUES (9223372036854775807, x'00')");
+    EXPECT_FALSE(indexAnswers(found));
+    expectSameResult(found);
+    // Reported without a row id (computing one would overflow), once per table of the index.
+    const std::vector<Found> reported = differences();
+    ASSERT_FALSE(reported.empty());
+    EXPECT_EQ(std::get<0>(reported.front()), Kind::Damaged);
+    EXPECT_EQ(std::get<1>(reported.front()), -1);
 }
 
 } // namespace
