@@ -4,6 +4,7 @@
 #include "engine/base/Sqlite.h"
 #include "engine/search/BlockTexts.h"
 #include "engine/search/IndexStorage.h"
+#include "engine/storage/TableFeature.h"
 
 #include <algorithm>
 #include <iterator>
@@ -15,6 +16,8 @@ using namespace storage;
 RecordChange::RecordChange(SqliteDb& db, std::string schema, std::optional<std::int64_t> rowId)
     : db_(db), schema_(std::move(schema)), savepoint_(db, "wk_record_change", "Making a change") {
     {
+        // The write lock comes first, so that another program's change is waited for.
+        tablefile::takeWriteLock(db_, schema_);
         state_ = indexState(db_, schema_);
         if (state_ != IndexState::NotInStep && rowId)
             before_ = readRecord(*rowId);

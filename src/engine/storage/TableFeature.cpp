@@ -67,6 +67,11 @@ void setInfo(SqliteDb& db, const std::string& schema, const std::string& key,
     st.run();
 }
 
+void takeWriteLock(SqliteDb& db, const std::string& schema) {
+    db.exec("UPDATE " + in(schema, "wk_table_info") + " SET value = value WHERE key = 'format'",
+            "Locking the table for a change");
+}
+
 const char* infoTableSql() {
     return "CREATE TABLE wk_table_info (key TEXT PRIMARY KEY, value TEXT NOT NULL)";
 }

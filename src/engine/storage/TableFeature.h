@@ -105,6 +105,12 @@ std::optional<std::string> info(const SqliteDb& db, const std::string& schema,
 /// Sets `key` to `value` in the `wk_table_info` of the table in `schema`.
 void setInfo(SqliteDb& db, const std::string& schema, const std::string& key,
              const std::string& value);
+/// Takes the write lock of the table file attached as `schema`, in the transaction that is open on
+/// `db`, by writing before anything is read: SQLite waits for another writer (the connection's
+/// busy timeout) only while the transaction has read nothing. A change that reads first and then
+/// writes is refused at once as locked when another program writes meanwhile.
+void takeWriteLock(SqliteDb& db, const std::string& schema);
+
 /// The statement that makes `wk_table_info` (in the schema of the connection's first file).
 const char* infoTableSql();
 

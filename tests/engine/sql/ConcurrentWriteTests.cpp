@@ -10,8 +10,12 @@
 #include "engine/sql/Table.h"
 #include "engine/storage/Session.h"
 
+#include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <chrono>
+#include <thread>
 
 namespace wk::engine::test {
 namespace {
@@ -97,6 +101,28 @@ TEST_F(ConcurrentWriteTest, SecondEditOfARecordIsRefusedAndShowsTheStoredRecord)
     EXPECT_EQ(first.recNo(), 0);
     EXPECT_EQ(first.fieldAsText("Description"), "Edited in B.");
     EXPECT_EQ(stored(), expected);
+}
+
+TEST_F(ConcurrentWriteTest, AChangeWaitsForAnotherProgramsWriteInsteadOfFailingAsLocked) {
+    Table t;
+    openTable(t, "Sites", "A");
+    // Another program writes the file and ends its write a moment later, while this change
+    // waits for the lock (within the connection's busy timeout).
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open((tables() / "Sites.db").c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE; UPDATE records SET URL = URL WHERE 0", nullptr,
+                           nullptr, nullptr),
+              SQLITE_OK);
+    std::thread ending([other] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
+    });
+    t.edit();
+    t.setFieldText("Description", "Kept while another program wrote.");
+    EXPECT_NO_THROW(t.post());
+    ending.join();
+    sqlite3_close(other);
+    EXPECT_EQ(stored()[0][1], "Kept while another program wrote.");
 }
 
 TEST_F(ConcurrentWriteTest, BlankFieldsMatchWhetherStoredAsNullOrAsEmptyText) {
