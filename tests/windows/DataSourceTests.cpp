@@ -108,7 +108,7 @@ protected:
 TEST_F(DataSourceTest, DatasetGoingFirstLeavesTheControlsEmpty) {
     Poisoned<engine::Query> query;
     openWords(*query);
-    auto source = std::make_unique<ui::DataSource>(*query);
+    Poisoned<ui::DataSource> source(*query);
     Controls controls(*source);
     controls.grid->selectRow(1);
     ASSERT_EQ(controls.grid->model()->rowCount(), 3);
@@ -122,7 +122,7 @@ TEST_F(DataSourceTest, DatasetGoingFirstLeavesTheControlsEmpty) {
     controls.expectEmpty();
 
     // The data source goes next, while its controls stay.
-    source.reset();
+    source.destroy();
     controls.expectEmpty();
 }
 
