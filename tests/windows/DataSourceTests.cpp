@@ -142,19 +142,5 @@ TEST_F(DataSourceTest, DataSourceGoingFirstLeavesTheDatasetAndEmptiesTheControls
     controls.expectEmpty();
 }
 
-TEST_F(DataSourceTest, DataSourceDeletedByAnotherOneWhileTheDatasetTellsThem) {
-    engine::Query query;
-    openWords(query);
-    ui::DataSource first(query);
-    Poisoned<ui::DataSource> second(query);
-    Controls controls(*second);
-    QObject::connect(&first, &ui::DataSource::layoutChanged, [&] { second.destroy(); });
-
-    query.close();
-    controls.expectEmpty();
-    query.open();
-    controls.expectEmpty();
-}
-
 } // namespace
 } // namespace wk::testing
