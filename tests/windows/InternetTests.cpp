@@ -151,7 +151,8 @@ TEST_F(InternetTest, EndingTheProgramStoresAPendingDescription) {
     open();
     typeDescription(" Kept.");
     QTimer::singleShot(0, [] { FormMenu->close(); });
-    QTimer::singleShot(5000, [] { QCoreApplication::exit(99); });
+    const QObject limit; // goes with the test, so that its timer never ends a later test's loop
+    QTimer::singleShot(5000, &limit, [] { QCoreApplication::exit(99); });
     EXPECT_EQ(QApplication::exec(), 0);
     EXPECT_EQ(storedDescriptions()[0], "The language commission. Kept.");
 }
@@ -317,9 +318,10 @@ TEST_F(InternetTest, ClosingTheMenuAsksAboutADescriptionThatCannotBeStored) {
     // Discard: every window closes and the program ends.
     boxes_.clear();
     int result = -1;
-    answeringBoxesWith(discard, [&result] {
+    const QObject limit; // goes with the test, so that its timer never ends a later test's loop
+    answeringBoxesWith(discard, [&result, &limit] {
         QTimer::singleShot(0, [] { FormMenu->close(); });
-        QTimer::singleShot(5000, [] { QCoreApplication::exit(99); });
+        QTimer::singleShot(5000, &limit, [] { QCoreApplication::exit(99); });
         result = QApplication::exec();
     });
     EXPECT_EQ(result, 0);

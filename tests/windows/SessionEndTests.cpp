@@ -40,9 +40,10 @@ protected:
     /// returns the exit code, or 99 when nothing ended the loop within five seconds.
     int runLoopAfter(const std::function<void()>& first) {
         int result = -1;
+        const QObject limit; // goes with the call, so that its timer never ends a later loop
         answeringBoxes([&] {
             QTimer::singleShot(0, first);
-            QTimer::singleShot(5000, [] { QCoreApplication::exit(99); });
+            QTimer::singleShot(5000, &limit, [] { QCoreApplication::exit(99); });
             result = QApplication::exec();
         });
         return result;
