@@ -7,13 +7,13 @@
 
 namespace wk::ui {
 
-QString currentFieldText(const DataSource& source, const QString& field) {
-    const engine::Dataset& ds = source.dataset();
+QString currentFieldText(const DataSource* source, const QString& field) {
+    const engine::Dataset* ds = DataSource::datasetOf(source);
     const std::string name = field.toStdString();
-    if (!ds.active() || ds.fieldIndex(name) < 0)
+    if (!ds || !ds->active() || ds->fieldIndex(name) < 0)
         return {};
     try {
-        return QString::fromStdString(ds.fieldAsText(name));
+        return QString::fromStdString(ds->fieldAsText(name));
     } catch (const std::exception&) {
         return {}; // the record cannot be read now; the next move reads it again
     }
@@ -26,10 +26,10 @@ void setBaseColor(QWidget* control, int packed) {
 }
 
 DBEdit::DBEdit(DataSource& source, const QString& field, QWidget* parent)
-    : QLineEdit(parent), source_(source), field_(field) {
+    : QLineEdit(parent), source_(&source), field_(field) {
     for (auto signal :
          {&DataSource::layoutChanged, &DataSource::recordMoved, &DataSource::recordChanged})
-        connect(&source_, signal, this, &DBEdit::refresh);
+        connect(&source, signal, this, &DBEdit::refresh);
     refresh();
 }
 
@@ -42,12 +42,12 @@ void DBEdit::refresh() {
 }
 
 DBMemo::DBMemo(DataSource& source, const QString& field, QWidget* parent)
-    : QPlainTextEdit(parent), source_(source), field_(field) {
+    : QPlainTextEdit(parent), source_(&source), field_(field) {
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setTabChangesFocus(true);
     for (auto signal :
          {&DataSource::layoutChanged, &DataSource::recordMoved, &DataSource::recordChanged})
-        connect(&source_, signal, this, &DBMemo::refresh);
+        connect(&source, signal, this, &DBMemo::refresh);
     connect(this, &QPlainTextEdit::textChanged, this, &DBMemo::userEdited);
     refresh();
 }
@@ -72,7 +72,7 @@ void DBMemo::setUnchangeableBecause(const QString& reason) {
 void DBMemo::userEdited() {
     if (refreshing_ || isReadOnly())
         return;
-    auto* table = dynamic_cast<engine::Table*>(&source_.dataset());
+    auto* table = dynamic_cast<engine::Table*>(DataSource::datasetOf(source_));
     if (!table || !table->active())
         return;
     const std::string text = toPlainText().toStdString();

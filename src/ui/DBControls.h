@@ -2,13 +2,15 @@
 
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QString>
 
 namespace wk::ui {
 
 class DataSource;
 
-/// A single-line edit showing one field of the current record.
+/// A single-line edit showing one field of the current record. It holds its data source through
+/// a QPointer, and shows nothing once the data source or its dataset is gone; so does DBMemo.
 class DBEdit : public QLineEdit {
     Q_OBJECT
 public:
@@ -17,7 +19,7 @@ public:
     void refresh();
 
 private:
-    DataSource& source_;
+    QPointer<DataSource> source_;
     QString field_;
 };
 
@@ -38,14 +40,15 @@ public:
 private:
     void userEdited();
 
-    DataSource& source_;
+    QPointer<DataSource> source_;
     QString field_;
     bool refreshing_ = false;
     bool storing_ = false;
 };
 
-/// The field's text in the current record, or "" when the dataset is closed or lacks the field.
-QString currentFieldText(const DataSource& source, const QString& field);
+/// The field's text in the current record, or "" when there is no data source or dataset (null),
+/// or the dataset is closed or lacks the field.
+QString currentFieldText(const DataSource* source, const QString& field);
 
 /// Sets a control's background to a packed colour value (red in the low byte), or to the button
 /// face colour for kButtonFace.

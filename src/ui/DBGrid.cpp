@@ -16,7 +16,7 @@
 namespace wk::ui {
 
 DBGrid::DBGrid(DataSource& source, std::vector<GridColumn> columns, QWidget* parent)
-    : QTableView(parent), source_(source), model_(source, std::move(columns), this) {
+    : QTableView(parent), source_(&source), model_(source, std::move(columns), this) {
     setModel(&model_);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
@@ -66,10 +66,19 @@ DBGrid::DBGrid(DataSource& source, std::vector<GridColumn> columns, QWidget* par
     empty_->hide();
     connect(empty_, &QLabel::linkActivated, this, &DBGrid::emptyTextLinkActivated);
 
-    connect(&source_, &DataSource::layoutChanged, this, &DBGrid::reload);
-    connect(&source_, &DataSource::recordMoved, this, &DBGrid::followCurrentRecord);
-    connect(&source_, &DataSource::recordChanged, this,
-            [this] { model_.rowChanged(static_cast<int>(source_.dataset().recNo())); });
+    connect(&source, &DataSource::layoutChanged, this, &DBGrid::reload);
+    connect(&source, &DataSource::recordMoved, this, &DBGrid::followCurrentRecord);
+    connect(&source, &DataSource::recordChanged, this,
+            [this] { model_.rowChanged(currentRecord()); });
+}
+
+engine::Dataset* DBGrid::dataset() const {
+    return DataSource::datasetOf(source_);
+}
+
+int DBGrid::currentRecord() const {
+    const engine::Dataset* ds = dataset();
+    return ds ? static_cast<int>(ds->recNo()) : -1;
 }
 
 void DBGrid::setColor(int packed) {
@@ -105,7 +114,7 @@ void DBGrid::resizeEvent(QResizeEvent* event) {
 }
 
 QString DBGrid::currentRowText() const {
-    const int row = static_cast<int>(source_.dataset().recNo());
+    const int row = currentRecord();
     if (row < 0 || row >= model_.rowCount())
         return {};
     QStringList cells;
@@ -119,7 +128,7 @@ QString DBGrid::currentRowText() const {
 }
 
 void DBGrid::followCurrentRecord() {
-    const int row = static_cast<int>(source_.dataset().recNo());
+    const int row = currentRecord();
     model_.currentMoved(shownRow_, row);
     shownRow_ = row;
     following_ = true;
@@ -137,11 +146,12 @@ void DBGrid::followCurrentRecord() {
 
 void DBGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
     QTableView::currentChanged(current, previous);
-    if (following_ || !current.isValid() || current.row() == source_.dataset().recNo())
+    engine::Dataset* ds = dataset();
+    if (following_ || !current.isValid() || !ds || current.row() == ds->recNo())
         return;
     const int row = current.row();
     // Moving posts a pending change; if that fails the grid goes back to the current record.
-    if (!errors::guarded(window(), [&] { source_.dataset().moveTo(row); }))
+    if (!errors::guarded(window(), [ds, row] { ds->moveTo(row); }))
         followCurrentRecord();
 }
 
@@ -197,16 +207,16 @@ void DBGrid::keyPressEvent(QKeyEvent* event) {
 }
 
 void DBGrid::confirmDelete() {
-    engine::Dataset& ds = source_.dataset();
-    auto* table = dynamic_cast<engine::Table*>(&ds);
-    if (!table || !ds.canModify() || !ds.active() || ds.recordCount() == 0)
+    auto* table = dynamic_cast<engine::Table*>(dataset());
+    if (!table || !table->canModify() || !table->active() || table->recordCount() == 0)
         return;
     QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"),
                     QStringLiteral("Delete record?"), QMessageBox::Ok | QMessageBox::Cancel,
                     window());
     box.setDefaultButton(QMessageBox::Ok);
     box.setEscapeButton(QMessageBox::Cancel);
-    if (box.exec() != QMessageBox::Ok)
+    // The dataset may have gone while the box was open.
+    if (box.exec() != QMessageBox::Ok || dataset() != table)
         return;
     errors::guarded(window(), [table] { table->deleteRecord(); });
 }

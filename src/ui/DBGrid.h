@@ -2,9 +2,14 @@
 
 #include "ui/DatasetModel.h"
 
+#include <QPointer>
 #include <QTableView>
 
 class QLabel;
+
+namespace wk::engine {
+class Dataset;
+}
 
 namespace wk::ui {
 
@@ -16,6 +21,9 @@ class DataSource;
 /// Tab moves the focus on, typed letters are left to the window's accelerators, and Ctrl+Delete
 /// asks "Delete record?" and deletes the current record when the dataset allows changes. Ctrl+C
 /// copies the current record's shown columns.
+///
+/// The grid holds its data source through a QPointer: once the data source or its dataset is
+/// gone, the grid has no rows and its keys do nothing.
 class DBGrid : public QTableView {
     Q_OBJECT
 public:
@@ -54,8 +62,12 @@ private:
     void reload();
     void followCurrentRecord();
     void confirmDelete();
+    /// The dataset shown, or nullptr when the data source or its dataset is gone.
+    engine::Dataset* dataset() const;
+    /// The index of the current record, or -1 when there is none.
+    int currentRecord() const;
 
-    DataSource& source_;
+    QPointer<DataSource> source_;
     DatasetModel model_;
     QLabel* empty_;
     int shownRow_ = -1;

@@ -48,7 +48,7 @@ QIcon arrowIcon(Arrow kind) {
 
 } // namespace
 
-DBNavigator::DBNavigator(DataSource& source, QWidget* parent) : QWidget(parent), source_(source) {
+DBNavigator::DBNavigator(DataSource& source, QWidget* parent) : QWidget(parent), source_(&source) {
     const char* hints[] = {"First record", "Prior record", "Next record", "Last record"};
     const Arrow arrows[] = {Arrow::First, Arrow::Prior, Arrow::Next, Arrow::Last};
     for (int i = 0; i < 4; ++i) {
@@ -59,17 +59,18 @@ DBNavigator::DBNavigator(DataSource& source, QWidget* parent) : QWidget(parent),
         b->setIcon(arrowIcon(arrows[i]));
         buttons_[i] = b;
     }
-    engine::Dataset& ds = source_.dataset();
-    auto wire = [this](QToolButton* b, auto action) {
-        connect(b, &QToolButton::clicked, this,
-                [this, action] { errors::guarded(window(), action); });
+    auto wire = [this](QToolButton* b, void (engine::Dataset::*move)()) {
+        connect(b, &QToolButton::clicked, this, [this, move] {
+            if (engine::Dataset* ds = DataSource::datasetOf(source_))
+                errors::guarded(window(), [ds, move] { (ds->*move)(); });
+        });
     };
-    wire(buttons_[0], [&ds] { ds.first(); });
-    wire(buttons_[1], [&ds] { ds.prior(); });
-    wire(buttons_[2], [&ds] { ds.next(); });
-    wire(buttons_[3], [&ds] { ds.last(); });
-    connect(&source_, &DataSource::layoutChanged, this, &DBNavigator::updateButtons);
-    connect(&source_, &DataSource::recordMoved, this, &DBNavigator::updateButtons);
+    wire(buttons_[0], &engine::Dataset::first);
+    wire(buttons_[1], &engine::Dataset::prior);
+    wire(buttons_[2], &engine::Dataset::next);
+    wire(buttons_[3], &engine::Dataset::last);
+    connect(&source, &DataSource::layoutChanged, this, &DBNavigator::updateButtons);
+    connect(&source, &DataSource::recordMoved, this, &DBNavigator::updateButtons);
     updateButtons();
 }
 
@@ -80,10 +81,10 @@ void DBNavigator::resizeEvent(QResizeEvent*) {
 }
 
 void DBNavigator::updateButtons() {
-    const engine::Dataset& ds = source_.dataset();
-    const bool open = ds.active() && ds.recordCount() > 0;
-    const bool atFirst = ds.recNo() <= 0;
-    const bool atLast = ds.recNo() >= ds.recordCount() - 1;
+    const engine::Dataset* ds = DataSource::datasetOf(source_);
+    const bool open = ds && ds->active() && ds->recordCount() > 0;
+    const bool atFirst = !ds || ds->recNo() <= 0;
+    const bool atLast = !ds || ds->recNo() >= ds->recordCount() - 1;
     buttons_[0]->setEnabled(open && !atFirst);
     buttons_[1]->setEnabled(open && !atFirst);
     buttons_[2]->setEnabled(open && !atLast);

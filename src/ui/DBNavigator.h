@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPointer>
 #include <QWidget>
 
 class QToolButton;
@@ -11,7 +12,8 @@ class DataSource;
 /// The buttons First, Prior, Next and Last on a data source, flat, with the hints "First record",
 /// "Prior record", "Next record" and "Last record". They take no focus; First and Prior are
 /// disabled on the first record, Next and Last on the last one, all four while the dataset is
-/// closed.
+/// closed, and for good once the data source or its dataset is gone (the navigator holds the
+/// data source through a QPointer).
 class DBNavigator : public QWidget {
     Q_OBJECT
 public:
@@ -28,7 +30,7 @@ protected:
 private:
     void updateButtons();
 
-    DataSource& source_;
+    QPointer<DataSource> source_;
     QToolButton* buttons_[4];
 };
 

@@ -3,12 +3,21 @@
 namespace wk::ui {
 
 DataSource::DataSource(engine::Dataset& dataset, QObject* parent)
-    : QObject(parent), dataset_(dataset) {
-    dataset_.addObserver(this);
+    : QObject(parent), dataset_(&dataset) {
+    dataset_->addObserver(this);
 }
 
 DataSource::~DataSource() {
-    dataset_.removeObserver(this);
+    if (dataset_) {
+        dataset_->removeObserver(this);
+        dataset_ = nullptr;
+        emit layoutChanged();
+    }
+}
+
+void DataSource::datasetDestroyed(engine::Dataset&) {
+    dataset_ = nullptr;
+    emit layoutChanged();
 }
 
 void DataSource::datasetEvent(engine::Dataset&, engine::DatasetEvent event) {

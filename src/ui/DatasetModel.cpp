@@ -7,13 +7,14 @@
 namespace wk::ui {
 
 DatasetModel::DatasetModel(DataSource& source, std::vector<GridColumn> columns, QObject* parent)
-    : QAbstractTableModel(parent), source_(source), columns_(std::move(columns)) {
+    : QAbstractTableModel(parent), source_(&source), columns_(std::move(columns)) {
 }
 
 int DatasetModel::rowCount(const QModelIndex& parent) const {
-    if (parent.isValid())
+    const engine::Dataset* ds = DataSource::datasetOf(source_);
+    if (parent.isValid() || !ds)
         return 0;
-    const long long n = source_.dataset().recordCount();
+    const long long n = ds->recordCount();
     return static_cast<int>(std::min<long long>(n, std::numeric_limits<int>::max()));
 }
 
@@ -21,16 +22,16 @@ int DatasetModel::columnCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(columns_.size());
 }
 
-int DatasetModel::fieldIndexOf(int column) const {
-    return source_.dataset().fieldIndex(columns_[static_cast<size_t>(column)].field.toStdString());
-}
-
 QVariant DatasetModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::ToolTipRole))
         return {};
+    const engine::Dataset* ds = DataSource::datasetOf(source_);
+    if (!ds)
+        return {};
     std::string text;
     try {
-        text = source_.dataset().valueAt(index.row(), fieldIndexOf(index.column()));
+        const QString& field = columns_[static_cast<size_t>(index.column())].field;
+        text = ds->valueAt(index.row(), ds->fieldIndex(field.toStdString()));
     } catch (const std::exception&) {
         // A row that cannot be read now (another program holds the table) paints empty; the
         // next paint tries again.
@@ -53,7 +54,8 @@ QVariant DatasetModel::headerData(int section, Qt::Orientation orientation, int 
         return section >= 0 && section < columnCount()
                    ? columns_[static_cast<size_t>(section)].title
                    : QVariant();
-    return section == source_.dataset().recNo() ? QStringLiteral("\u25B6") : QString();
+    const engine::Dataset* ds = DataSource::datasetOf(source_);
+    return ds && section == ds->recNo() ? QStringLiteral("\u25B6") : QString();
 }
 
 void DatasetModel::reset() {

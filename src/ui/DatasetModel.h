@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QPointer>
 #include <QString>
 
 #include <vector>
@@ -18,7 +19,8 @@ struct GridColumn {
 
 /// The rows of a dataset as a table model. Only the rows the view paints are asked for, and the
 /// dataset fetches each on demand, so a million-record result costs nothing up front. The
-/// vertical header is the record indicator: it marks the current record.
+/// vertical header is the record indicator: it marks the current record. Once the data source or
+/// its dataset is gone the model has no rows (whoever shows it resets it on layoutChanged).
 class DatasetModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -39,9 +41,7 @@ public:
     void rowChanged(int row);
 
 private:
-    int fieldIndexOf(int column) const;
-
-    DataSource& source_;
+    QPointer<DataSource> source_;
     std::vector<GridColumn> columns_;
 };
 

@@ -48,12 +48,6 @@ TFormExpressions::TFormExpressions() {
     guarded([this] { FormCreate(); });
 }
 
-TFormExpressions::~TFormExpressions() {
-    // The grid follows Table1 through DataSource1; both go before the table does.
-    delete DBGrid1;
-    delete DataSource1;
-}
-
 ui::LinkLabel* TFormExpressions::makeTopic(const char* caption, int left, int top) {
     auto* l = new ui::LinkLabel(QString::fromUtf8(caption), GroupBox1);
     l->move(left, top);

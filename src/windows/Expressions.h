@@ -23,7 +23,6 @@ class TFormExpressions : public ui::FormBase {
     Q_OBJECT
 public:
     TFormExpressions();
-    ~TFormExpressions() override;
 
     /// The one click handler of the ten topic labels: lists the expressions of the clicked
     /// label's topic.

@@ -81,8 +81,11 @@ TFormInternet::TFormInternet() {
     DBMemo1->setGeometry(4, 188, 321, 125);
     ui::setBaseColor(DBMemo1, ui::kPaleYellow);
     // Connected after the memo: it has shown the record read again when the typed text returns.
-    connect(DataSource1, &ui::DataSource::layoutChanged, this,
-            [this] { keepRefusedDescription(Table1, *DBMemo1); });
+    // The table tells the data source when it goes, and is not read then.
+    connect(DataSource1, &ui::DataSource::layoutChanged, this, [this] {
+        if (DataSource1->dataset())
+            keepRefusedDescription(Table1, *DBMemo1);
+    });
     // Whenever the window becomes active (from another program too), a table imported anew
     // since it was opened is read again, so that no change is meant for a record that is gone.
     // A description typed for one of its records is refused first, with the table's error.
@@ -109,12 +112,6 @@ TFormInternet::TFormInternet() {
     DBGrid1->setFocus();
 
     guarded([this] { FormCreate(); });
-}
-
-TFormInternet::~TFormInternet() {
-    // The controls follow Table1 through DataSource1; they go before the table does.
-    qDeleteAll(findChildren<QWidget*>(Qt::FindDirectChildrenOnly));
-    delete DataSource1;
 }
 
 void TFormInternet::FormCreate() {

@@ -22,7 +22,6 @@ class TFormInternet : public ui::FormBase {
     Q_OBJECT
 public:
     TFormInternet();
-    ~TFormInternet() override;
 
     /// The Go to button: hands the current record's URL to the system when it is a web or mail
     /// address, maximised.

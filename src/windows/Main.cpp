@@ -104,12 +104,6 @@ TFormMain::TFormMain() {
     guarded([this] { FormCreate(); });
 }
 
-TFormMain::~TFormMain() {
-    // The controls follow Query1 through DataSource1; they go before the query does.
-    qDeleteAll(findChildren<QWidget*>(Qt::FindDirectChildrenOnly));
-    delete DataSource1;
-}
-
 ui::DBEdit* TFormMain::makeEdit(const char* field, const QRect& geometry, int colour) {
     auto* e = new ui::DBEdit(*DataSource1, QString::fromLatin1(field), this);
     e->setGeometry(geometry);

@@ -30,7 +30,6 @@ class TFormMain : public ui::FormBase {
     Q_OBJECT
 public:
     TFormMain();
-    ~TFormMain() override;
 
     /// The search statement for text `t`: a case-insensitive substring match of `Tagalo`,
     /// `English`, `ActiveVerb`, `PassiveVerb`, `L2Definition` and `Examples`. A double quote in

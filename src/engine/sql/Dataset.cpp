@@ -13,7 +13,15 @@ namespace wk::engine {
 
 Dataset::Dataset() = default;
 
-Dataset::~Dataset() = default;
+Dataset::~Dataset() {
+    // Each observer is taken off the list before it is told, so that it may remove itself or
+    // others meanwhile; one that registers again is told again.
+    while (!observers_.empty()) {
+        DatasetObserver* observer = observers_.front();
+        observers_.erase(observers_.begin());
+        observer->datasetDestroyed(*this);
+    }
+}
 
 void Dataset::setDatabaseName(const std::string& alias) {
     if (active())
@@ -203,7 +211,7 @@ std::string Dataset::valueAt(long long row, int field) const {
 }
 
 void Dataset::addObserver(DatasetObserver* observer) {
-    if (std::find(observers_.begin(), observers_.end(), observer) == observers_.end())
+    if (observer && std::find(observers_.begin(), observers_.end(), observer) == observers_.end())
         observers_.push_back(observer);
 }
 
@@ -212,10 +220,12 @@ void Dataset::removeObserver(DatasetObserver* observer) {
 }
 
 void Dataset::notify(DatasetEvent event) {
-    // A copy, so that an observer may detach itself while being told.
+    // A copy, so that an observer may add or remove observers while being told; one removed
+    // meanwhile may be gone already, and is skipped.
     const std::vector<DatasetObserver*> observers = observers_;
     for (DatasetObserver* o : observers)
-        o->datasetEvent(*this, event);
+        if (std::find(observers_.begin(), observers_.end(), o) != observers_.end())
+            o->datasetEvent(*this, event);
 }
 
 void Dataset::setState(DatasetState state) {

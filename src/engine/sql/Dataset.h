@@ -25,10 +25,19 @@ enum class DatasetEvent {
 };
 
 /// Follows the events of a dataset.
+///
+/// An observer and its dataset own nothing of each other, and either may go first:
+/// - An observer that goes first calls removeObserver on every dataset it observes, as it goes
+///   (DataSource does so in its destructor); the dataset then never calls it again.
+/// - A dataset that goes first calls datasetDestroyed on every observer still registered, once,
+///   after taking it off its list; the observer drops every pointer it holds to the dataset.
 class DatasetObserver {
 public:
     virtual ~DatasetObserver() = default;
     virtual void datasetEvent(Dataset& dataset, DatasetEvent event) = 0;
+    /// The dataset is being destroyed: its Query or Table part is already gone, so the observer
+    /// must not read it or call it, save removeObserver (which is harmless then).
+    virtual void datasetDestroyed(Dataset& dataset) = 0;
 };
 
 /// Common ground of Query and Table: a result held as a list of rows that are fetched on demand,
@@ -39,6 +48,7 @@ public:
 /// has one, as in "Table1: Field 'URL' not found").
 class Dataset {
 public:
+    /// Tells every observer still registered that the dataset goes (DatasetObserver).
     virtual ~Dataset();
     Dataset(const Dataset&) = delete;
     Dataset& operator=(const Dataset&) = delete;
@@ -91,6 +101,10 @@ public:
     /// again tells why).
     bool tableReplaced() const;
 
+    /// Registers an observer, which the dataset does not own; registering it twice does nothing.
+    /// An observer may add or remove observers, itself or others, while it is being told of an
+    /// event: one removed then is not told of that event any more, one added hears from the next
+    /// event on.
     void addObserver(DatasetObserver* observer);
     void removeObserver(DatasetObserver* observer);
 

@@ -222,6 +222,7 @@ TEST_F(DatasetTest, AppendPostAndDelete) {
 struct Recorder : DatasetObserver {
     std::vector<DatasetEvent> events;
     void datasetEvent(Dataset&, DatasetEvent event) override { events.push_back(event); }
+    void datasetDestroyed(Dataset&) override {}
 };
 
 TEST_F(DatasetTest, ObserversFollowTheDataset) {
