@@ -184,18 +184,24 @@ bool prepareChunk(search::IndexReader& reader, const Term& t, std::int64_t chunk
 // matched side by side, each setting only its own positions. False when the texts are damaged,
 // or lack a record that the grams say holds the field.
 bool matchChunk(ChunkMatch& m, search::BlockBits& sure) {
-    m.seen.clear();
+    // Only the chunk's own words of `seen` are set and read.
+    constexpr unsigned kWords = (1u << search::storage::kChunkShift) / 64;
+    auto& seen = m.seen.words();
+    std::fill(seen.begin() + m.first / 64, seen.begin() + m.first / 64 + kWords, 0);
+    bool inChunk = true; // a position of another chunk is damage, and another worker's to set
     const bool read = search::forEachText(m.texts, [&](std::uint16_t p, std::string_view text) {
+        if (p < m.first || p >= m.first + kWords * 64) {
+            inChunk = false;
+            return;
+        }
         m.seen.set(p);
         if (m.toCheck.test(p) && search::textMatches(m.term->plan, text))
             sure.set(p);
     });
-    if (!read)
+    if (!read || !inChunk)
         return false;
     // The candidates of this chunk that its texts lack.
-    constexpr unsigned kWords = (1u << search::storage::kChunkShift) / 64;
     const auto& check = m.toCheck.words();
-    const auto& seen = m.seen.words();
     for (unsigned w = m.first / 64; w < m.first / 64 + kWords; ++w)
         if (check[w] & ~seen[w])
             return false;

@@ -364,7 +364,8 @@ TEST_F(ChunkTextsTest, MissingOrUnreadableStoredTextsAreDamageNotAnAnswer) {
     // and the statement as written answers.
     wk::testing::rawExec(tables() / "Tagalog.db",
                          "DELETE FROM wk_search_texts WHERE key = " + std::to_string(1 << 8 | 1));
-    const std::string found = "SELECT Tagalo FROM Tagalog WHERE Upper(English) like '%BAH AHA HAY%'";
+    const std::string found =
+        "SELECT Tagalo FROM Tagalog WHERE Upper(English) like '%BAH AHA HAY%'";
     EXPECT_FALSE(indexAnswers(found));
     EXPECT_EQ(run(found, true).size(), 23u);
     expectSameResult(found);
@@ -379,10 +380,21 @@ TEST_F(ChunkTextsTest, MissingOrUnreadableStoredTextsAreDamageNotAnAnswer) {
     store(1, w.encode());
     EXPECT_FALSE(indexAnswers(found));
     EXPECT_EQ(run(found, true).size(), 23u);
+
+    // Texts that claim a record of another chunk.
+    makeTable("Tagalog", kFields, entries_);
+    BlockTextsWriter claiming;
+    claiming.add(5, "BAH AHA HAY");
+    ASSERT_TRUE(search::forEachText(
+        storedTexts(1), [&](std::uint16_t p, std::string_view t) { claiming.add(p, t); }));
+    store(1, claiming.encode());
+    EXPECT_FALSE(indexAnswers(found));
+    EXPECT_EQ(run(found, true).size(), 23u);
 }
 
 TEST_F(ChunkTextsTest, ABlockBeyondWhatTheIndexHoldsIsDamageInSearchesAndChecks) {
-    const std::string found = "SELECT Tagalo FROM Tagalog WHERE Upper(English) like '%BAH AHA HAY%'";
+    const std::string found =
+        "SELECT Tagalo FROM Tagalog WHERE Upper(English) like '%BAH AHA HAY%'";
     wk::testing::rawExec(tables() / "Tagalog.db",
                          "INSERT INTO wk_search_blocks VALUES (9223372036854775807, x'00');"
                          "INSERT INTO wk_search_postings VALUES (-1, x'00');"
