@@ -388,6 +388,17 @@ TEST(Aliases, AnAliasNamesAFolderOrAServerAndSaysWhich) {
     EXPECT_FALSE(aliases::isServerAddress("postgresql:/x"));
     EXPECT_FALSE(aliases::isServerAddress("postgres"));
     EXPECT_TRUE(aliases::isServerAddress("postgres://h/d"));
+    // A libpq key=value connection string names a server too; a folder's path never begins
+    // with a keyword and '='.
+    const std::string keyValue = "host=/tmp/pg port=5499 dbname=school user=x password=y";
+    aliases::set(tree, "Lab", keyValue);
+    EXPECT_EQ(tree.get("\\DATABASES\\Lab\\DB INFO", "TYPE"), "POSTGRESQL");
+    EXPECT_EQ(aliases::target(tree, "Lab").server, keyValue);
+    for (const char* address : {"dbname=school", "  sslmode = require host=h", "service=x"})
+        EXPECT_TRUE(aliases::isServerAddress(address)) << address;
+    for (const char* folder : {"/srv/host=x", "C:\\Data=1", "./host=x", "tables", "Host=x", "=x",
+                               "host", "host x=y", ""})
+        EXPECT_FALSE(aliases::isServerAddress(folder)) << folder;
     try {
         aliases::folder(tree, "Class");
         ADD_FAILURE() << "a server alias has no folder";
