@@ -15,6 +15,8 @@
 #include "windows/Main.h"
 #include "windows/Menu.h"
 
+#include "common/ConfigurationOwner.h"
+
 #include <QPushButton>
 
 #include <QApplication>
@@ -262,6 +264,7 @@ public:
             if (p == top || p == p.parent_path())
                 break;
         }
+        wk::testing::giveConfigurationTo(65534);
         switched_ = ::seteuid(65534) == 0;
         unavailable_ = !switched_;
     }

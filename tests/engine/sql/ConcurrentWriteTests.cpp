@@ -3,6 +3,8 @@
 
 #include "EngineFixture.h"
 
+#include "common/ConfigurationOwner.h"
+
 #include "engine/base/Sqlite.h"
 #include "engine/sql/Query.h"
 #include "engine/sql/Table.h"
@@ -380,6 +382,7 @@ TEST_F(ConcurrentWriteTest, TableInAFolderThatCannotBeWrittenIsReadAsBefore) {
     ASSERT_EQ(::chmod(tables().c_str(), 0555), 0);
     if (::geteuid() == 0) {
         ::chmod(root().c_str(), 0755);
+        wk::testing::giveConfigurationTo(65534);
         if (::seteuid(65534) != 0) {
             ::chmod(tables().c_str(), 0755);
             GTEST_SKIP() << "running as root without the right to take another identity";

@@ -3,6 +3,8 @@
 
 #include "EngineFixture.h"
 
+#include "common/ConfigurationOwner.h"
+
 #include "engine/sql/Table.h"
 #include "engine/storage/Session.h"
 
@@ -42,6 +44,7 @@ protected:
         if (::geteuid() != 0)
             return true;
         ::chmod(root().c_str(), 0755);
+        wk::testing::giveConfigurationTo(65534);
         switched_ = ::seteuid(65534) == 0;
         return switched_;
     }

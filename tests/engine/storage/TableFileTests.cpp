@@ -1,5 +1,7 @@
 #include "EngineFixture.h"
 
+#include "common/ConfigurationOwner.h"
+
 #include "engine/sql/Query.h"
 #include "engine/sql/Table.h"
 #include "engine/storage/Session.h"
@@ -218,6 +220,7 @@ TEST_F(TableFileTest, ReadOnlyTableFileCanBeReadButNotChanged) {
     if (::geteuid() == 0) {
         for (fs::path p = tables(); p != root().parent_path(); p = p.parent_path())
             ::chmod(p.c_str(), 0755);
+        wk::testing::giveConfigurationTo(65534);
         if (::seteuid(65534) != 0)
             GTEST_SKIP() << "running as root without the right to take another identity";
         identity.switched = true;
