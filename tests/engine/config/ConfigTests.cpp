@@ -1,7 +1,9 @@
 #include "EngineFixture.h"
 
 #include "engine/config/ConfigApi.h"
+#include "engine/config/EnginePaths.h"
 
+#include <pwd.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -10,6 +12,8 @@
 #include <chrono>
 #include <csignal>
 #include <cstring>
+#include <map>
+#include <optional>
 #include <strings.h>
 #include <thread>
 
@@ -408,6 +412,86 @@ TEST_F(ConfigStoreTest, ThirtyTwoThousandNodesAreReadAndEachIsFound) {
     EXPECT_EQ(aliases::folder(tree, "Alias5"), "/again");
     EXPECT_EQ(tree.nodes().back().path, "\\DATABASES\\Alias5\\DB INFO");
     EXPECT_EQ(tree.subnodes("\\DATABASES").size(), static_cast<size_t>(kCount));
+}
+
+// Sets or unsets environment variables for the object's lifetime.
+class ScopedEnvironment {
+public:
+    void set(const char* name, const char* value) {
+        if (!saved_.count(name)) {
+            const char* old = std::getenv(name);
+            saved_[name] = old ? std::optional<std::string>(old) : std::nullopt;
+        }
+        if (value)
+            ::setenv(name, value, 1);
+        else
+            ::unsetenv(name);
+    }
+    ~ScopedEnvironment() {
+        for (const auto& [name, value] : saved_)
+            value ? ::setenv(name.c_str(), value->c_str(), 1) : ::unsetenv(name.c_str());
+    }
+
+private:
+    std::map<std::string, std::optional<std::string>> saved_;
+};
+
+TEST(EnginePaths, WithoutHomeTheUsersHomeFromTheUserDatabaseIsUsed) {
+    const passwd* user = ::getpwuid(::getuid());
+    if (!user || !user->pw_dir || user->pw_dir[0] != '/')
+        GTEST_SKIP() << "this user has no home folder in the user database";
+    const fs::path home = user->pw_dir;
+    ScopedEnvironment env;
+    env.set("XDG_CONFIG_HOME", nullptr);
+    env.set("XDG_DATA_HOME", nullptr);
+    for (const char* unsetOrEmpty : {static_cast<const char*>(nullptr), ""}) {
+        env.set("HOME", unsetOrEmpty);
+        EXPECT_EQ(paths::configFile(), home / ".config" / "wikabay-engine" / "engine.cfg");
+        EXPECT_EQ(paths::dataDir(), home / ".local" / "share" / "wikabay-engine");
+    }
+    env.set("HOME", "/home/someone");
+    EXPECT_EQ(paths::configDir(), fs::path("/home/someone/.config/wikabay-engine"));
+}
+
+// In a child that runs as a user the user database does not know, with no HOME: what the child
+// finds is its exit status.
+TEST(EnginePaths, WithNoHomeAtAllTheEngineSaysSoAndSharesNoFolder) {
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        uid_t unknown = 60000;
+        while (::getpwuid(unknown) && unknown < 65000)
+            ++unknown;
+        // Only the superuser can become another user: elsewhere the test cannot run.
+        if (::geteuid() != 0 || ::getpwuid(unknown) || ::setuid(unknown) != 0)
+            ::_exit(77);
+        ::unsetenv("HOME");
+        ::unsetenv("XDG_DATA_HOME");
+        ::setenv("XDG_CONFIG_HOME", "/srv/config", 1);
+        // A folder given outright needs no home.
+        if (paths::configFile() != fs::path("/srv/config/wikabay-engine/engine.cfg"))
+            ::_exit(1);
+        ::unsetenv("XDG_CONFIG_HOME");
+        for (auto ask : {&paths::configDir, &paths::dataDir}) {
+            try {
+                ask();
+                ::_exit(2);
+            } catch (const EngineError& e) {
+                if (e.code() != ErrorCode::NotFound || !mentions(e, "HOME is not set") ||
+                    !mentions(e, std::to_string(unknown)) || !mentions(e, "XDG_CONFIG_HOME"))
+                    ::_exit(3);
+            }
+        }
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 77)
+        GTEST_SKIP() << "cannot run as a user the user database does not know";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: a given folder was not used, 2: a folder was given "
+                                         "without a home, 3: the error does not say what is "
+                                         "missing";
 }
 
 } // namespace
