@@ -216,6 +216,21 @@ std::vector<bool> pickFields(const std::vector<std::string>& header,
     return picked;
 }
 
+// The reader takes a byte order mark off the start of the file only. One at the start of an
+// unquoted field name is a second mark (a file saved twice with one, or files joined) that would
+// hide in the name, so that the field is not found by the name it shows: the file is refused. A
+// quoted name keeps the character, as the export writes it.
+void refuseHiddenByteOrderMarks(const CsvReader& csv, const std::vector<std::string>& header,
+                                const std::string& file) {
+    for (size_t i = 0; i < header.size(); ++i)
+        if (!csv.quoted(i) && header[i].starts_with("\xEF\xBB\xBF"))
+            throw CsvError(file + ", line " + std::to_string(csv.line()) + ": field " +
+                           std::to_string(i + 1) + " of the header begins with a byte order mark" +
+                           (i == 0 ? " after the file's own" : "") +
+                           " (U+FEFF), which would hide in its name; remove it, or quote the "
+                           "name to keep the character");
+}
+
 int importCommand(std::vector<std::string> a) {
     const std::optional<std::string> searchFields = takeSearchFields(a);
     const TableArgs t = parseTableArgs(a, 1, 2);
@@ -228,6 +243,7 @@ int importCommand(std::vector<std::string> a) {
     std::vector<std::string> header;
     if (!csv.next(header))
         throw CsvError(file + ": the file is empty; it needs a header row of field names");
+    refuseHiddenByteOrderMarks(csv, header, file);
     const std::vector<bool> searched = pickFields(header, searchFields, file);
     const auto started = std::chrono::steady_clock::now();
     long long rows = 0;

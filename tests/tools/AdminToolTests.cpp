@@ -288,6 +288,52 @@ TEST_F(AdminTool, ByteOrderMarkBeforeTheHeaderIsDroppedFromAFileAndFromAPipe) {
     EXPECT_EQ(exported("Named").substr(0, 4), "\"" + bom);
 }
 
+TEST_F(AdminTool, AByteOrderMarkLeftInAnUnquotedFieldNameIsRefused) {
+    const std::string bom = "\xEF\xBB\xBF";
+    struct Case {
+        const char* what;
+        std::string csv;
+        std::string said;
+    };
+    const Case cases[] = {
+        {"two marks at the start", bom + bom + "Tagalo,English\nniña,girl\n",
+         "field 1 of the header begins with a byte order mark after the file's own"},
+        {"a mark before a later name", "Tagalo," + bom + "English\nniña,girl\n",
+         "field 2 of the header begins with a byte order mark (U+FEFF)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        writeBytes(dir() / "marked.csv", c.csv);
+        const RunResult r = run({"import", "--alias", "Test", "Marked", "marked.csv"});
+        EXPECT_TRUE(r.failed()) << r;
+        EXPECT_TRUE(contains(r.err, "marked.csv, line 1: " + c.said)) << r;
+        EXPECT_FALSE(fs::exists(dir() / "tables" / "Marked.db"));
+    }
+    // The quoted name of an export keeps the character (see above).
+    writeBytes(dir() / "quoted.csv", "Tagalo,\"" + bom + "English\"\nniña,girl\n");
+    ok({"import", "--alias", "Test", "Quoted", "quoted.csv"});
+}
+
+TEST_F(AdminTool, AHundredThousandFieldNamesAreCheckedInOnePass) {
+    // Checking each name against every other took minutes; a name that differs from an earlier
+    // one only in letter case is found last.
+    std::string header;
+    for (int i = 0; i < 100000; ++i)
+        header += "Field" + std::to_string(i) + ",";
+    writeBytes(dir() / "wide.csv", header + "FIELD99998\n");
+    const RunResult twice = run({"import", "--alias", "Test", "Wide", "wide.csv"});
+    EXPECT_TRUE(twice.failed()) << twice.err.substr(0, 500);
+    EXPECT_TRUE(contains(twice.err, "Field name 'FIELD99998' appears twice"))
+        << twice.err.substr(0, 500);
+
+    header.pop_back();
+    writeBytes(dir() / "wide.csv", header + "\n");
+    const RunResult tooMany = run({"import", "--alias", "Test", "Wide", "wide.csv"});
+    EXPECT_TRUE(tooMany.failed()) << tooMany.err.substr(0, 500);
+    EXPECT_TRUE(contains(tooMany.err, "Table 'Wide'")) << tooMany.err.substr(0, 500);
+    EXPECT_FALSE(fs::exists(dir() / "tables" / "Wide.db"));
+}
+
 TEST_F(AdminTool, SearchFieldsPickWhatTheIndexCoversAndReindexKeepsThem) {
     writeBytes(dir() / "notes.csv", "Tagalo,English,Notes\n"
                                     "bahay,house,a word for home\n"
