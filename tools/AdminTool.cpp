@@ -37,7 +37,8 @@ using wk::tools::CsvReader;
 
 constexpr const char* kUsage =
     "usage:\n"
-    "  wikabay-admin alias set NAME FOLDER|postgresql://USER@HOST/DATABASE\n"
+    "  wikabay-admin alias set NAME FOLDER|postgresql://USER@HOST/DATABASE|'host=HOST "
+    "dbname=DATABASE ...'\n"
     "  wikabay-admin alias list\n"
     "  wikabay-admin alias remove NAME\n"
     "  wikabay-admin config get NODEPATH ENTRY\n"
@@ -118,6 +119,12 @@ std::string escapeForQuery(const std::string& value) {
     return out;
 }
 
+// A value of the configuration as the tool prints it: a server's address without the password
+// written in it.
+std::string shown(const std::string& value) {
+    return aliases::isServerAddress(value) ? pgconninfo::maskedAddress(value) : value;
+}
+
 int aliasCommand(const std::vector<std::string>& a) {
     ConfigStore store;
     if (a.size() == 4 && a[1] == "set") {
@@ -133,11 +140,7 @@ int aliasCommand(const std::vector<std::string>& a) {
     if (a.size() == 2 && a[1] == "list") {
         // A password written in a server's address is not shown.
         for (const auto& [name, folder] : aliases::list(store.load()))
-            std::cout << name << '\t'
-                      << (aliases::isServerAddress(folder)
-                              ? pgconninfo::maskPasswords(folder, folder)
-                              : folder)
-                      << '\n';
+            std::cout << name << '\t' << shown(folder) << '\n';
         return 0;
     }
     if (a.size() == 3 && a[1] == "remove") {
@@ -159,7 +162,7 @@ int configCommand(const std::vector<std::string>& a) {
         if (!value)
             throw EngineError(ErrorCode::NotFound,
                               "Entry '" + a[3] + "' not found in node '" + a[2] + "'");
-        std::cout << *value << '\n';
+        std::cout << shown(*value) << '\n';
         return 0;
     }
     if (a.size() == 5 && a[1] == "set") {
@@ -167,7 +170,14 @@ int configCommand(const std::vector<std::string>& a) {
         return 0;
     }
     if (a.size() == 2 && a[1] == "show") {
-        std::cout << store.load().serialize();
+        // Passwords in servers' addresses are not shown.
+        ConfigTree tree = store.load();
+        const std::vector<ConfigNode> nodes = tree.nodes();
+        for (const ConfigNode& node : nodes)
+            for (const ConfigEntry& entry : node.entries)
+                if (const std::string value = shown(entry.value); value != entry.value)
+                    tree.set(node.path, entry.name, value);
+        std::cout << tree.serialize();
         return 0;
     }
     throw UsageError("config takes 'get NODEPATH ENTRY', 'set NODEPATH ENTRY VALUE' or 'show'");
@@ -206,6 +216,21 @@ std::vector<bool> pickFields(const std::vector<std::string>& header,
     return picked;
 }
 
+// The reader takes a byte order mark off the start of the file only. One at the start of an
+// unquoted field name is a second mark (a file saved twice with one, or files joined) that would
+// hide in the name, so that the field is not found by the name it shows: the file is refused. A
+// quoted name keeps the character, as the export writes it.
+void refuseHiddenByteOrderMarks(const CsvReader& csv, const std::vector<std::string>& header,
+                                const std::string& file) {
+    for (size_t i = 0; i < header.size(); ++i)
+        if (!csv.quoted(i) && header[i].starts_with("\xEF\xBB\xBF"))
+            throw CsvError(file + ", line " + std::to_string(csv.line()) + ": field " +
+                           std::to_string(i + 1) + " of the header begins with a byte order mark" +
+                           (i == 0 ? " after the file's own" : "") +
+                           " (U+FEFF), which would hide in its name; remove it, or quote the "
+                           "name to keep the character");
+}
+
 int importCommand(std::vector<std::string> a) {
     const std::optional<std::string> searchFields = takeSearchFields(a);
     const TableArgs t = parseTableArgs(a, 1, 2);
@@ -218,6 +243,7 @@ int importCommand(std::vector<std::string> a) {
     std::vector<std::string> header;
     if (!csv.next(header))
         throw CsvError(file + ": the file is empty; it needs a header row of field names");
+    refuseHiddenByteOrderMarks(csv, header, file);
     const std::vector<bool> searched = pickFields(header, searchFields, file);
     const auto started = std::chrono::steady_clock::now();
     long long rows = 0;

@@ -1,10 +1,8 @@
 #include "AnkiWriter.h"
 
-#include <cerrno>
-#include <cstring>
-#include <fstream>
+#include "engine/base/FileUtil.h"
+
 #include <ostream>
-#include <stdexcept>
 #include <vector>
 
 namespace wk::tools {
@@ -90,22 +88,9 @@ void exportAnki(const ExportSource& source, const fs::path& file, std::ostream& 
         ++notes;
     }
 
-    const fs::path part = file.string() + ".part";
-    std::ofstream out(part, std::ios::binary | std::ios::trunc);
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
-    out.close();
-    std::error_code ec;
-    if (!out) {
-        const std::string why = std::strerror(errno);
-        fs::remove(part, ec);
-        throw std::runtime_error("Cannot write '" + part.string() + "': " + why);
-    }
-    fs::rename(part, file, ec);
-    if (ec) {
-        const std::string why = ec.message();
-        fs::remove(part, ec);
-        throw std::runtime_error("Cannot write '" + file.string() + "': " + why);
-    }
+    // Made anew beside its place and renamed there: a file or link that another user put in a
+    // shared folder under a name this writes to is replaced, never followed.
+    wk::engine::fileutil::writeFileAtomically(file, text);
     messages << "wikabay-admin: " << notes << " notes written to '" << file.string() << "'\n";
     if (empty > 0)
         messages << "wikabay-admin: " << empty << (empty == 1 ? " record" : " records")

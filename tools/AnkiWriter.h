@@ -24,7 +24,9 @@ std::string ankiTag(std::string_view topic);
 /// Writes `source` to `file` for Anki, after the header lines #separator:tab and #html:false:
 /// the phrase book as English, Tagalog and the topic as a tag (#tags column:3), the dictionary
 /// as headword, English meaning and examples. A record whose first field is empty (Anki refuses
-/// such a note) is left out. The file is written beside its place and then moved there. Says
+/// such a note) is left out. The file is written beside its place as a file made anew under a
+/// name of its own and then moved there: what stands at `file` or beside it (a link another user
+/// put in a shared folder) is replaced, never written through. Says
 /// on `messages` how many notes were written and left out. Raises std::runtime_error.
 void exportAnki(const ExportSource& source, const std::filesystem::path& file,
                 std::ostream& messages);

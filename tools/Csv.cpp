@@ -78,6 +78,7 @@ bool CsvReader::next(std::vector<std::string>& fields) {
     }
     for (;;) {
         fields.clear();
+        quoted_.clear();
         recordLine_ = lineNo_;
         int c = get();
         if (c == EOF)
@@ -114,6 +115,7 @@ bool CsvReader::next(std::vector<std::string>& fields) {
                 if (!isValidUtf8(field))
                     fail("field " + std::to_string(fields.size() + 1) + " is not valid UTF-8");
                 fields.push_back(std::move(field));
+                quoted_.push_back(quoted);
                 field.clear();
                 quoted = false;
                 if (c == ',') {

@@ -28,6 +28,9 @@ public:
     /// The line on which the record read last began.
     long long line() const { return recordLine_; }
 
+    /// Whether field `field` of the record read last was written in quotes.
+    bool quoted(size_t field) const { return field < quoted_.size() && quoted_[field]; }
+
 private:
     [[noreturn]] void fail(const std::string& why) const;
     void skipByteOrderMark();
@@ -41,6 +44,7 @@ private:
     long long lineNo_ = 1;
     long long recordLine_ = 0;
     bool first_ = true;
+    std::vector<bool> quoted_; // of each field of the record read last
 };
 
 /// Writes one record as RFC 4180 CSV ending in LF; a field is quoted only when it holds a comma,

@@ -1,21 +1,22 @@
 #include "StarDictWriter.h"
 
 #include "engine/base/AsciiText.h"
+#include "engine/base/FileUtil.h"
 
 #include <zlib.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <fstream>
 #include <limits>
 #include <numeric>
 #include <stdexcept>
 #include <utility>
 
+#include <unistd.h>
+
 namespace wk::tools {
 
 namespace fs = std::filesystem;
+namespace fileutil = wk::engine::fileutil;
 
 namespace {
 
@@ -64,7 +65,9 @@ z_stream& zs(void* stream) {
 }
 
 // Writes each file beside its final name first, then renames them all into place (the .ifo, last
-// of `files`, last of all), so that a failure leaves the dictionary that was there before.
+// of `files`, last of all), so that a failure leaves the dictionary that was there before. Each
+// is first written as a file made anew under a name of its own: a file or link that another user
+// put in the folder under a name this writes to is replaced, never followed.
 void writeFiles(const fs::path& folder, const std::string& name,
                 const std::vector<std::pair<std::string, std::string>>& files, bool hasSynonyms) {
     std::error_code ec;
@@ -72,37 +75,31 @@ void writeFiles(const fs::path& folder, const std::string& name,
     if (ec)
         throw std::runtime_error("Cannot make the folder '" + folder.string() +
                                  "': " + ec.message());
-    std::vector<fs::path> written;
-    auto removeWritten = [&] {
-        std::error_code ignored;
-        for (const fs::path& p : written)
-            fs::remove(p, ignored);
+    std::vector<fs::path> temporaries;
+    auto removeTemporaries = [&](size_t from) {
+        for (size_t i = from; i < temporaries.size(); ++i)
+            ::unlink(temporaries[i].c_str());
     };
-    for (const auto& [file, bytes] : files) {
-        const fs::path part = folder / (file + ".part");
-        written.push_back(part);
-        std::ofstream out(part, std::ios::binary | std::ios::trunc);
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        out.close();
-        if (!out) {
-            const std::string why = std::strerror(errno);
-            removeWritten();
-            throw std::runtime_error("Cannot write '" + part.string() + "': " + why);
-        }
+    try {
+        for (const auto& [file, bytes] : files)
+            temporaries.push_back(fileutil::writeTemporary(folder / file, bytes));
+    } catch (...) {
+        removeTemporaries(0);
+        throw;
     }
     // A .syn from before would lead to the wrong articles.
     if (!hasSynonyms && fs::exists(folder / (name + ".syn"), ec) &&
         !fs::remove(folder / (name + ".syn"), ec)) {
-        removeWritten();
+        removeTemporaries(0);
         throw std::runtime_error("Cannot remove the old '" + (folder / (name + ".syn")).string() +
                                  "': " + ec.message());
     }
-    for (const auto& [file, bytes] : files) {
-        fs::rename(folder / (file + ".part"), folder / file, ec);
-        if (ec) {
-            removeWritten();
-            throw std::runtime_error("Cannot write '" + (folder / file).string() +
-                                     "': " + ec.message());
+    for (size_t i = 0; i < files.size(); ++i) {
+        try {
+            fileutil::moveIntoPlace(temporaries[i], folder / files[i].first);
+        } catch (...) {
+            removeTemporaries(i + 1);
+            throw;
         }
     }
     // Readers such as sdcv keep offset caches beside the files, trusted while they are not older

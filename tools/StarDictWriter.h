@@ -92,8 +92,10 @@ public:
     size_t entryCount() const { return entries_.size(); }
 
     /// Writes NAME.ifo, NAME.idx, NAME.dict.dz and, when there are synonyms, NAME.syn into
-    /// `folder` (made when missing). Each file is written beside its place and then moved
-    /// there, so that a failed export leaves what was there before; a NAME.syn from before is
+    /// `folder` (made when missing). Each file is written beside its place, as a file made anew
+    /// under a name of its own, and then moved there, so that a failed export leaves what was
+    /// there before and a link that another user put in the folder is replaced, never written
+    /// through; a NAME.syn from before is
     /// removed when there are no synonyms now, and so are readers' offset caches of the old
     /// files. Raises std::runtime_error naming the file. Call once.
     StarDictCounts write(const std::filesystem::path& folder, const std::string& name,

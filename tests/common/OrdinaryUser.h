@@ -2,6 +2,8 @@
 
 // Taking the identity of an ordinary user for a while, for tests of what permissions forbid.
 
+#include "common/ConfigurationOwner.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -25,6 +27,9 @@ public:
             if (p == top || p == p.parent_path())
                 break;
         }
+        // The engine's configuration is its owner's alone: the user takes it over, as whoever
+        // runs the program owns theirs.
+        giveConfigurationTo(65534);
         switched_ = ::seteuid(65534) == 0;
         unavailable_ = !switched_;
     }

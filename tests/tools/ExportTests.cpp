@@ -9,6 +9,7 @@
 #include <map>
 #include <optional>
 #include <set>
+#include <tuple>
 
 namespace wk::tools::test {
 namespace {
@@ -453,6 +454,51 @@ TEST_F(Export, AnkiFilesForThePhraseBookAndTheDictionary) {
               "kain\tto eat\tKumain ka na? — Have you eaten? / Kakain tayo. — We will eat.\n"
               "tab here\ta tab\t\n"
               "wala\t\t\n");
+}
+
+// Another user's links in a shared folder, at the names an export writes to or once wrote to.
+TEST_F(Export, LinksPlantedAtTheNamesWrittenAreReplacedNeverWrittenThrough) {
+    const fs::path victim = dir() / "victim.txt";
+    writeBytes(victim, "precious");
+    const fs::path madeThroughALink = dir() / "made-through-a-link";
+    const fs::path dict = dir() / "dict";
+    fs::create_directories(dict);
+    std::vector<fs::path> planted = {dir() / "phrases.txt.part", dir() / "words.txt.part",
+                                     dir() / "words.txt", dict / "wikabay-tagalog.ifo"};
+    for (const char* file : {".ifo", ".idx", ".dict.dz", ".syn"})
+        planted.push_back(dict / ("wikabay-tagalog" + std::string(file) + ".part"));
+    for (const fs::path& link : planted)
+        fs::create_symlink(victim, link);
+    fs::create_symlink(madeThroughALink, dir() / "dangling.txt.part");
+
+    for (const auto& [format, table, to] : {std::tuple("anki", "Expressions1", "phrases.txt"),
+                                            std::tuple("anki", "Tagalog", "words.txt"),
+                                            std::tuple("anki", "Expressions1", "dangling.txt"),
+                                            std::tuple("stardict", "Tagalog", "dict")}) {
+        const RunResult r = exportAs(format, table, to);
+        EXPECT_EQ(r.code, 0) << to << ": " << r;
+    }
+
+    EXPECT_EQ(readBytes(victim), "precious");
+    EXPECT_FALSE(fs::exists(fs::symlink_status(madeThroughALink)));
+    for (const fs::path& file : {dir() / "phrases.txt", dir() / "words.txt", dir() / "dangling.txt",
+                                 dict / "wikabay-tagalog.ifo", dict / "wikabay-tagalog.idx",
+                                 dict / "wikabay-tagalog.dict.dz", dict / "wikabay-tagalog.syn"})
+        EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(file))) << file;
+    EXPECT_TRUE(readBytes(dir() / "phrases.txt")
+                    .starts_with("#separator:tab\n#html:false\n#tags column:3\nGood morning.\t"));
+    EXPECT_EQ(readBytes(dir() / "dangling.txt"), readBytes(dir() / "phrases.txt"));
+    EXPECT_TRUE(contains(readBytes(dir() / "words.txt"), "\nkain\tto eat\t"));
+    EXPECT_EQ(readStarDict(dict, "wikabay-tagalog").idx.size(), 9u);
+    // What was planted is left as it was, and no temporary is left behind.
+    for (const fs::path& link : planted) {
+        if (link.extension() == ".part") {
+            EXPECT_EQ(fs::read_symlink(link), victim) << link;
+        }
+    }
+    for (const fs::path& folder : {dir(), dict})
+        for (const auto& entry : fs::directory_iterator(folder))
+            EXPECT_FALSE(contains(entry.path().filename().string(), ".tmp.")) << entry.path();
 }
 
 TEST_F(Export, FailuresSayWhatIsWrongAndWriteNothing) {

@@ -75,6 +75,26 @@ private:
     bool held_ = false;
 };
 
+mode_t modeOf(FileAccess access) {
+    return access == FileAccess::OwnerOnly ? 0600 : 0644;
+}
+
+// Opens a file made anew beside `file` under a temporary name, which goes to `tmp`. O_EXCL
+// creates the file or fails, and with O_NOFOLLOW a symbolic link in the name's place is never
+// followed: whatever stands there already (another user's link in a shared folder) is left alone
+// and another name is tried. Returns the descriptor, or -1 with errno set.
+int createTemporary(const std::filesystem::path& file, mode_t mode, std::filesystem::path& tmp) {
+    std::random_device rd;
+    for (int attempt = 0;; ++attempt) {
+        tmp = file.string() + std::string(kTemporaryMark) + std::to_string(::getpid()) + "." +
+              std::to_string(rd());
+        const int fd =
+            ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+        if (fd >= 0 || errno != EEXIST || attempt == 15)
+            return fd;
+    }
+}
+
 } // namespace
 
 std::string readFile(const std::filesystem::path& file) {
@@ -109,24 +129,30 @@ std::string readFile(const std::filesystem::path& file) {
     return content;
 }
 
-void writeFileAtomically(const std::filesystem::path& file, const std::string& content) {
-    std::random_device rd;
-    const std::filesystem::path tmp = file.string() + std::string(kTemporaryMark) +
-                                      std::to_string(::getpid()) + "." + std::to_string(rd());
-    {
-        const HeldSignals held;
-        int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-        if (fd < 0)
-            throw ioError("Cannot write", file, errno);
-        bool ok = writeAll(fd, content.data(), content.size()) && ::fsync(fd) == 0;
-        int err = errno;
-        ok = (::close(fd) == 0) && ok;
-        if (!ok || ::rename(tmp.c_str(), file.c_str()) != 0) {
-            if (ok)
-                err = errno;
-            ::unlink(tmp.c_str());
-            throw ioError("Cannot write", file, err ? err : EIO);
-        }
+std::filesystem::path writeTemporary(const std::filesystem::path& file, const std::string& content,
+                                     FileAccess access) {
+    const HeldSignals held;
+    std::filesystem::path tmp;
+    const int fd = createTemporary(file, modeOf(access), tmp);
+    if (fd < 0)
+        throw ioError("Cannot write", file, errno);
+    int err = 0;
+    if (!writeAll(fd, content.data(), content.size()) || ::fsync(fd) != 0)
+        err = errno ? errno : EIO;
+    if (::close(fd) != 0 && err == 0)
+        err = errno;
+    if (err != 0) {
+        ::unlink(tmp.c_str());
+        throw ioError("Cannot write", file, err);
+    }
+    return tmp;
+}
+
+void moveIntoPlace(const std::filesystem::path& temporary, const std::filesystem::path& file) {
+    if (::rename(temporary.c_str(), file.c_str()) != 0) {
+        const int err = errno;
+        ::unlink(temporary.c_str());
+        throw ioError("Cannot write", file, err);
     }
     // Make the rename itself durable.
     int dir = ::open(file.parent_path().empty() ? "." : file.parent_path().c_str(),
@@ -135,6 +161,12 @@ void writeFileAtomically(const std::filesystem::path& file, const std::string& c
         ::fsync(dir);
         ::close(dir);
     }
+}
+
+void writeFileAtomically(const std::filesystem::path& file, const std::string& content,
+                         FileAccess access) {
+    const HeldSignals held;
+    moveIntoPlace(writeTemporary(file, content, access), file);
 }
 
 void removeStaleTemporaries(const std::filesystem::path& file,
@@ -179,10 +211,16 @@ void requireWritableFolder(const std::filesystem::path& folder) {
         throw ioError("Cannot write in folder", folder, errno);
 }
 
-FileLock::FileLock(const std::string& lockFile) {
-    fd_ = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+FileLock::FileLock(const std::string& lockFile, FileAccess access) {
+    fd_ = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, modeOf(access));
     if (fd_ < 0)
         throw ioError("Cannot lock", lockFile, errno);
+    // A lock file of ours left open to others by an earlier version: anyone who can open it can
+    // hold the lock.
+    struct stat st {};
+    if (access == FileAccess::OwnerOnly && ::fstat(fd_, &st) == 0 && st.st_uid == ::geteuid() &&
+        (st.st_mode & 077) != 0)
+        ::fchmod(fd_, st.st_mode & 0700);
     while (::flock(fd_, LOCK_EX) != 0) {
         if (errno != EINTR) {
             int err = errno;

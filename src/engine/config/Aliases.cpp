@@ -24,7 +24,19 @@ bool isServerAddress(std::string_view target) {
         return target.size() >= prefix.size() &&
                equalsIgnoreCase(target.substr(0, prefix.size()), prefix);
     };
-    return startsWith("postgresql://") || startsWith("postgres://");
+    if (startsWith("postgresql://") || startsWith("postgres://"))
+        return true;
+    // A key=value connection string begins with a keyword of libpq (small letters and
+    // underscores) and '='; a folder's path begins with a separator, a drive or a name that is
+    // no such keyword.
+    size_t i = target.find_first_not_of(" \t\n\r\f\v");
+    const size_t keyword = i;
+    while (i < target.size() && ((target[i] >= 'a' && target[i] <= 'z') || target[i] == '_'))
+        ++i;
+    if (keyword == std::string_view::npos || i == keyword)
+        return false;
+    i = target.find_first_not_of(" \t\n\r\f\v", i);
+    return i != std::string_view::npos && target[i] == '=';
 }
 
 void set(ConfigTree& tree, const std::string& alias, const std::string& folder) {

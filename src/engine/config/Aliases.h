@@ -12,10 +12,13 @@ namespace wk::engine::aliases {
 
 /// An alias is the configuration node `\DATABASES\<alias>\DB INFO` with the entry `PATH` naming
 /// the folder of its table files (a drive path such as `C:\Data` works on every platform), or a
-/// PostgreSQL database as a libpq URI (`postgresql://user@host/db?...`; TYPE is then POSTGRESQL).
+/// PostgreSQL database as a libpq URI (`postgresql://user@host/db?...`) or key=value connection
+/// string (`host=/tmp/pg port=5499 dbname=school`); TYPE is then POSTGRESQL.
 
-/// Whether `target` is a libpq URI ("postgresql://..." or "postgres://...", any letter case)
-/// rather than a folder.
+/// Whether `target` is a server's address rather than a folder: a libpq URI ("postgresql://..."
+/// or "postgres://...", any letter case) or a key=value connection string (text that begins with
+/// a keyword of small letters and underscores followed by '=', spaces allowed around them). Only
+/// the shape is looked at; libpq's parser (pgconninfo::check) tells whether it is valid.
 bool isServerAddress(std::string_view target);
 
 /// What an alias names: a folder on this machine, or a server's address (exactly one is set).

@@ -21,10 +21,11 @@ ConfigTree ConfigStore::load() const {
 
 void ConfigStore::update(const std::function<void(ConfigTree&)>& change) const {
     fileutil::createFolder(file_.parent_path());
-    fileutil::FileLock lock(file_.string() + ".lock");
+    // The file may hold the passwords of servers: it and its lock are the user's alone.
+    fileutil::FileLock lock(file_.string() + ".lock", fileutil::FileAccess::OwnerOnly);
     ConfigTree tree = load();
     change(tree);
-    fileutil::writeFileAtomically(file_, tree.serialize());
+    fileutil::writeFileAtomically(file_, tree.serialize(), fileutil::FileAccess::OwnerOnly);
     // Temporaries of writes that a crash or a kill cut off are older than this lock.
     fileutil::removeStaleTemporaries(file_, lock.acquired());
 }

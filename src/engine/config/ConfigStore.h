@@ -14,7 +14,9 @@ namespace wk::engine {
 /// then renamed over the old one: two programs changing the file at the same moment both see
 /// their change kept, and a crash leaves the old or the new file, never half of one. A write
 /// that fails leaves no temporary file behind, and every successful one removes those that
-/// earlier writes cut off by a crash or a kill left.
+/// earlier writes cut off by a crash or a kill left. An alias may name a server with its password,
+/// so the file and its lock file are written readable by their owner alone (0600), a file of an
+/// earlier version made readable by all included.
 class ConfigStore {
 public:
     /// Uses the per-user file of the engine.

@@ -12,6 +12,11 @@ namespace wk::engine {
 /// `$XDG_DATA_HOME/wikabay-engine` (default `~/.local/share/wikabay-engine`). On Windows both are
 /// below the roaming application-data folder. Tests isolate themselves by setting the two
 /// variables.
+///
+/// The home folder is HOME, or, when it is unset or empty, the one the user database gives the
+/// user (USERPROFILE on Windows). When there is none, the functions below that need it raise
+/// EngineError (NotFound) saying what is missing: the engine's files, which may hold passwords,
+/// never go to a folder shared with other users instead.
 namespace paths {
 
 std::filesystem::path configDir();

@@ -18,6 +18,10 @@ void check(const std::string& conninfo);
 /// and every password= value, quoted or in percent-encoding as given).
 std::vector<std::string> writtenPasswords(std::string_view conninfo);
 
+/// `conninfo` as it is written but with each password in it (see writtenPasswords) replaced by
+/// "***", and nothing else: the form in which an address is shown.
+std::string maskedAddress(std::string_view conninfo);
+
 /// `text` with every password written in `conninfo` replaced by "***".
 std::string maskPasswords(std::string text, std::string_view conninfo);
 
