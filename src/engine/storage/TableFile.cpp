@@ -290,6 +290,7 @@ void replaceExisting(const std::filesystem::path& file, const Writing& t) {
                           where(t.name, t.folder) +
                               " is protected: give its password to replace it");
     useWriteAheadLog(db, "main");
+    db.exec("PRAGMA main.cache_size = -65536", where(t.name, t.folder) + " cannot be written");
     Transaction transaction(db, where(t.name, t.folder) + " cannot be written",
                             Transaction::Kind::Immediate);
     writeTable(db, t.name, t.folder, t.fields, t.rows, t.password, t.progress, t.searched);
@@ -351,7 +352,9 @@ void writeNew(const std::filesystem::path& file, bool replacing, const Writing& 
     NewFileGuard guard(temporary, true);
     {
         SqliteDb db(temporary.string(), SqliteDb::Mode::ReadWriteCreate);
-        db.exec("PRAGMA main.journal_mode = OFF", "Creating " + where(t.name, t.folder));
+        // Room for the pages of the lookup keys' B-tree, whose keys come in no order.
+        db.exec("PRAGMA main.journal_mode = OFF; PRAGMA main.cache_size = -65536",
+                "Creating " + where(t.name, t.folder));
         Transaction transaction(db, where(t.name, t.folder) + " cannot be written",
                                 Transaction::Kind::Immediate);
         writeTable(db, t.name, t.folder, t.fields, t.rows, t.password, t.progress, t.searched);
