@@ -142,8 +142,7 @@ struct ChunkMatch {
     const Term* term = nullptr;
     std::string texts;
     search::BlockBits toCheck;
-    search::BlockBits seen; // the positions the texts hold
-    unsigned first = 0;     // the chunk's first position in its block
+    unsigned first = 0; // the chunk's first position in its block
 };
 
 // Makes ready the check of the `candidates` of a chunk against term `t`, with the index's own
@@ -184,28 +183,26 @@ bool prepareChunk(search::IndexReader& reader, const Term& t, std::int64_t chunk
 // matched side by side, each setting only its own positions. False when the texts are damaged,
 // or lack a record that the grams say holds the field.
 bool matchChunk(ChunkMatch& m, search::BlockBits& sure) {
-    // Only the chunk's own words of `seen` are set and read.
     constexpr unsigned kWords = (1u << search::storage::kChunkShift) / 64;
-    auto& seen = m.seen.words();
-    std::fill(seen.begin() + m.first / 64, seen.begin() + m.first / 64 + kWords, 0);
     bool inChunk = true; // a position of another chunk is damage, and another worker's to set
+    size_t checked = 0;
     const bool read = search::forEachText(m.texts, [&](std::uint16_t p, std::string_view text) {
         if (p < m.first || p >= m.first + kWords * 64) {
             inChunk = false;
-            return;
+        } else if (m.toCheck.test(p)) {
+            ++checked;
+            if (search::textMatches(m.term->plan, text))
+                sure.set(p);
         }
-        m.seen.set(p);
-        if (m.toCheck.test(p) && search::textMatches(m.term->plan, text))
-            sure.set(p);
     });
     if (!read || !inChunk)
         return false;
-    // The candidates of this chunk that its texts lack.
+    // Every candidate of the chunk has its text (the texts come in ascending positions).
+    size_t candidates = 0;
     const auto& check = m.toCheck.words();
     for (unsigned w = m.first / 64; w < m.first / 64 + kWords; ++w)
-        if (check[w] & ~seen[w])
-            return false;
-    return true;
+        candidates += static_cast<size_t>(std::popcount(check[w]));
+    return checked == candidates;
 }
 
 // Checks the candidates of a block chunk by chunk: the chunks with many are read on this thread
