@@ -22,6 +22,26 @@ void undo(SqliteDb& db, const std::string& sql, const std::string& context) {
     throw EngineError(errorCodeForSqlite(rc), why);
 }
 
+// Undoes a change that is still open. SQLite ends the transaction itself on some errors (a full
+// disk, an interrupt), taking every savepoint with it: then there is nothing left to undo.
+void undoIfOpen(SqliteDb& db, bool& open, const std::string& sql, const std::string& context) {
+    if (!open)
+        return;
+    open = false;
+    if (!sqlite3_get_autocommit(db.handle()))
+        undo(db, sql, context);
+}
+
+// As undoIfOpen, for a destructor: a failure is marked on the connection, and the failure that
+// left the change unfinished is the one reported.
+void undoQuietly(SqliteDb& db, bool& open, const std::string& sql,
+                 const std::string& context) noexcept {
+    try {
+        undoIfOpen(db, open, sql, context);
+    } catch (const EngineError&) {
+    }
+}
+
 } // namespace
 
 Transaction::Transaction(SqliteDb& db, std::string context, Kind kind)
@@ -31,13 +51,7 @@ Transaction::Transaction(SqliteDb& db, std::string context, Kind kind)
 }
 
 Transaction::~Transaction() {
-    if (!open_)
-        return;
-    try {
-        rollback();
-    } catch (const EngineError&) {
-        // Marked on the connection; the failure that left the transaction is the one reported.
-    }
+    undoQuietly(db_, open_, "ROLLBACK", context_);
 }
 
 void Transaction::commit() {
@@ -46,23 +60,14 @@ void Transaction::commit() {
     } catch (const EngineError&) {
         // A commit that failed may leave the transaction open (SQLITE_BUSY): it is undone, so
         // that the connection is never left in the middle of one.
-        if (!sqlite3_get_autocommit(db_.handle()))
-            rollback();
-        open_ = false;
+        rollback();
         throw;
     }
     open_ = false;
 }
 
 void Transaction::rollback() {
-    if (!open_)
-        return;
-    open_ = false;
-    // SQLite ends the transaction itself on some errors (a full disk, an interrupt): then there
-    // is nothing left to undo.
-    if (sqlite3_get_autocommit(db_.handle()))
-        return;
-    undo(db_, "ROLLBACK", context_);
+    undoIfOpen(db_, open_, "ROLLBACK", context_);
 }
 
 Savepoint::Savepoint(SqliteDb& db, std::string name, std::string context)
@@ -72,13 +77,7 @@ Savepoint::Savepoint(SqliteDb& db, std::string name, std::string context)
 }
 
 Savepoint::~Savepoint() {
-    if (!open_)
-        return;
-    try {
-        rollback();
-    } catch (const EngineError&) {
-        // Marked on the connection; the failure that left the savepoint is the one reported.
-    }
+    undoQuietly(db_, open_, "ROLLBACK TO " + name_ + "; RELEASE " + name_, context_);
 }
 
 void Savepoint::release() {
@@ -87,14 +86,7 @@ void Savepoint::release() {
 }
 
 void Savepoint::rollback() {
-    if (!open_)
-        return;
-    open_ = false;
-    // An error that ended the whole transaction (a full disk, an interrupt) took the savepoint
-    // with it: there is nothing left to undo.
-    if (sqlite3_get_autocommit(db_.handle()))
-        return;
-    undo(db_, "ROLLBACK TO " + name_ + "; RELEASE " + name_, context_);
+    undoIfOpen(db_, open_, "ROLLBACK TO " + name_ + "; RELEASE " + name_, context_);
 }
 
 } // namespace wk::engine
