@@ -2,8 +2,6 @@
 
 #include <QMessageBox>
 
-#include <exception>
-
 namespace wk::ui::errors {
 
 QString withFullStop(const QString& text) {
@@ -23,7 +21,9 @@ bool guarded(QWidget* parent, const std::function<void()>& handler) {
         handler();
         return true;
     } catch (const std::exception& e) {
-        show(parent, QString::fromUtf8(e.what()));
+        auto* answerer = dynamic_cast<Answerer*>(parent ? parent->window() : nullptr);
+        if (!answerer || !answerer->answer(e))
+            show(parent, QString::fromUtf8(e.what()));
     }
     return false;
 }

@@ -1,5 +1,6 @@
 #include "ui/FormBase.h"
 
+#include "engine/sql/Dataset.h"
 #include "ui/ActivationTracker.h"
 #include "ui/ErrorHandler.h"
 #include "ui/Fonts.h"
@@ -12,6 +13,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QScopedValueRollback>
 #include <QTextEdit>
 #include <QTimer>
 
@@ -70,6 +72,31 @@ void FormBase::whenActivated(const std::function<void()>& handler) {
     });
 }
 
+void FormBase::followImports(const engine::Dataset& dataset,
+                             const std::function<void()>& readAgain) {
+    whenActivated([&dataset, readAgain] {
+        if (dataset.tableReplaced())
+            readAgain();
+    });
+    whileActive([&dataset, readAgain] {
+        if (dataset.tableReplacedNearby())
+            readAgain();
+    });
+}
+
+void FormBase::whileActive(const std::function<void()>& look) {
+    auto* timer = new QTimer(this);
+    timer->setInterval(1000);
+    connect(timer, &QTimer::timeout, this, [this, look] {
+        if (looking_ || !isActiveWindow() || QApplication::activeModalWidget() ||
+            QApplication::activePopupWidget())
+            return;
+        const QScopedValueRollback busy(looking_, true);
+        guarded(look);
+    });
+    timer->start();
+}
+
 void FormBase::setPlacement(const std::function<QPoint()>& placement) {
     placement_ = placement;
     setOuterPos(placement().x(), placement().y());
@@ -93,9 +120,13 @@ void FormBase::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
 }
 
+bool FormBase::mayClose() {
+    bool may = false;
+    return guarded([&] { may = formCloseQuery(); }) && may;
+}
+
 void FormBase::closeEvent(QCloseEvent* event) {
-    bool mayClose = false;
-    if (!guarded([&] { mayClose = formCloseQuery(); }) || !mayClose) {
+    if (!mayClose()) {
         event->ignore();
         return;
     }

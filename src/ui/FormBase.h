@@ -6,6 +6,10 @@
 #include <vector>
 
 class QAbstractButton;
+
+namespace wk::engine {
+class Dataset;
+}
 class QKeyEvent;
 
 namespace wk::ui {
@@ -41,6 +45,10 @@ public:
     /// Shows the window modelessly, or brings it forward when it is shown, and activates it.
     void showForm();
 
+    /// Asks the window whether it may close now (formCloseQuery, through the error handler)
+    /// without closing it: what it holds is stored, or the user is asked. False keeps it open.
+    bool mayClose();
+
     /// Runs `handler` through the default error handler; false when it failed.
     bool guarded(const std::function<void()>& handler);
 
@@ -48,6 +56,19 @@ public:
     /// another window of the program or from another program, once the activation is done (a
     /// box it shows takes the activation itself).
     void whenActivated(const std::function<void()>& handler);
+
+    /// Runs `readAgain` when a table that `dataset` reads was imported anew since the dataset
+    /// opened (Dataset::tableReplaced): looked at whenever the window becomes active, and every
+    /// second while it stays active (whileActive; there only for table files, which answer at
+    /// once, not for a server). The dataset must outlive the window's event handling (a member).
+    void followImports(const engine::Dataset& dataset, const std::function<void()>& readAgain);
+
+    /// Runs `look` through the error handler about once a second while the window is the
+    /// active window and no box is open over the program: for changes made by other programs
+    /// that the window must show as soon as they happen, not only at its next activation. A look
+    /// is never started while another of this window's looks is still running (one that shows a
+    /// box, for instance).
+    void whileActive(const std::function<void()>& look);
 
     /// Called by the activation tracker; runs formActivate through the error handler.
     void activateFromOtherWindow();
@@ -82,6 +103,7 @@ private:
     bool closesOnEscape_ = true;
     bool activationPending_ = false;
     std::vector<QAbstractButton*> plainAccelerators_;
+    bool looking_ = false;
 };
 
 } // namespace wk::ui

@@ -64,14 +64,12 @@ ui::LinkLabel* TFormExpressions::makeTopic(const char* caption, int left, int to
 
 void TFormExpressions::FormCreate() {
     setOuterPos(200, 200);
-    // Whenever the window becomes active (from another program too), a phrase book imported
-    // anew since it was opened is read again under the same topic; asking also connects again
-    // to a server that went away and came back.
-    whenActivated([this] {
-        if (Table1.active() && Table1.tableReplaced()) {
-            Table1.close();
-            Table1.open();
-        }
+    // Whenever the window becomes active (from another program too), and every second while it
+    // stays active, a phrase book imported anew since it was opened is read again under the same
+    // topic; asking at activation also connects again to a server that went away and came back.
+    followImports(Table1, [this] {
+        Table1.close();
+        Table1.open();
     });
 }
 

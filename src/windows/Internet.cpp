@@ -11,42 +11,15 @@
 #include "ui/Fonts.h"
 #include "windows/Forms.h"
 #include "windows/Menu.h"
+#include "windows/RefusedDescription.h"
 
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QSignalBlocker>
 #include <QTimer>
 #include <QWindow>
 
 namespace wk {
-namespace {
-
-// After the table refused a description because another program changed the record meanwhile,
-// the typed text stays in the memo: as a pending change of the record as it is now, so that the
-// next move or close stores it; or, when the record it was typed for is gone (deleted, or the
-// table imported anew), only in view, to be copied, for it must not land on another record.
-void keepRefusedDescription(engine::Table& table, ui::DBMemo& memo) {
-    const std::optional<engine::Table::RefusedChange> refused = table.takeRefusedChange();
-    const int field = table.fieldIndex("Description");
-    if (!refused || field < 0 || static_cast<size_t>(field) >= refused->values.size())
-        return;
-    const std::string& typed = refused->values[static_cast<size_t>(field)];
-    if (refused->sameRecord) {
-        try {
-            if (typed != table.fieldAsText("Description"))
-                table.setFieldText("Description", typed);
-            return;
-        } catch (const std::exception&) {
-            // The record cannot be read now: the text stays in view all the same.
-        }
-    }
-    const QSignalBlocker quiet(&memo);
-    memo.setPlainText(QString::fromStdString(typed));
-}
-
-} // namespace
-
 TFormInternet::TFormInternet() {
     setWindowTitle(QStringLiteral("Wikabay - Internet"));
     setClientSize(329, 318);
@@ -80,31 +53,24 @@ TFormInternet::TFormInternet() {
     DBMemo1 = new ui::DBMemo(*DataSource1, QStringLiteral("Description"), this);
     DBMemo1->setGeometry(4, 188, 321, 125);
     ui::setBaseColor(DBMemo1, ui::kPaleYellow);
-    // Connected after the memo: it has shown the record read again when the typed text returns.
+    // The memo takes no typing while there is no website to describe, and whenever the table
+    // cannot be changed; the records can come and go with every change of the table.
     // The table tells the data source when it goes, and is not read then.
     connect(DataSource1, &ui::DataSource::layoutChanged, this, [this] {
         if (DataSource1->dataset())
-            keepRefusedDescription(Table1, *DBMemo1);
-    });
-    // Whenever the window becomes active (from another program too), a table imported anew
-    // since it was opened is read again, so that no change is meant for a record that is gone.
-    // A description typed for one of its records is refused first, with the table's error.
-    auto readAgainIfReplaced = [this] {
-        if (!Table1.active() || !Table1.tableReplaced())
-            return;
-        try {
-            storePending();
-            if (Table1.tableReplaced()) {
-                Table1.close();
-                Table1.open();
-            }
-        } catch (...) {
             showWhetherTableCanChange();
-            throw;
+    });
+    // A table imported anew since it was opened is read again, so that no change is meant for a
+    // record that is gone and the list and its records belong together: whenever the window
+    // becomes active (from another program too), and every second while it stays active. A
+    // description typed for one of its records is refused first, and the user is asked.
+    followImports(Table1, [this] {
+        storePending();
+        if (Table1.tableReplaced()) {
+            Table1.close();
+            Table1.open();
         }
-        showWhetherTableCanChange();
-    };
-    whenActivated(readAgainIfReplaced);
+    });
 
     setTabOrder(DBGrid1, DBMemo1);
     setTabOrder(DBMemo1, BitBtn1);
@@ -119,20 +85,19 @@ void TFormInternet::FormCreate() {
 }
 
 void TFormInternet::formActivate() {
-    if (Table1.active())
-        return;
-    // Whether the table can be changed is looked at when it opens, so that no typing is taken
-    // that could not be stored.
-    try {
+    // Whether the table can be changed is looked at when it opens (layoutChanged), so that no
+    // typing is taken that could not be stored.
+    if (!Table1.active())
         Table1.open();
-    } catch (...) {
-        showWhetherTableCanChange();
-        throw;
-    }
-    showWhetherTableCanChange();
 }
 
 void TFormInternet::showWhetherTableCanChange() {
+    if (Table1.active() && Table1.recordCount() == 0) {
+        // Typing would begin a record without a name or an address, which could not be stored.
+        DBMemo1->setReadOnly(true);
+        DBMemo1->setToolTip(QStringLiteral("There is no website to describe."));
+        return;
+    }
     DBMemo1->setUnchangeableBecause(
         Table1.active() ? QString::fromStdString(Table1.readOnlyReason()) : QString());
 }
@@ -159,15 +124,50 @@ void TFormInternet::storePending() {
 }
 
 bool TFormInternet::formCloseQuery() {
-    // A description typed but not yet stored is stored before the table closes. When that fails
-    // the user chooses: drop it and close, or keep the window open with the text still in the
-    // memo (to copy it, or to try again). The question takes the place of the error box.
+    // A description typed but not yet stored is stored before the table closes. When another
+    // program's change refused it, the user settles that; when it fails otherwise the user
+    // chooses: drop it and close, or keep the window open with the text still in the memo (to
+    // copy it, or to try again). The question takes the place of the error box.
     try {
         storePending();
         return true;
     } catch (const std::exception& e) {
+        if (std::optional<engine::Table::RefusedChange> refused = Table1.takeRefusedChange())
+            return settleRefusal(*refused, QString::fromUtf8(e.what()));
         return discardAfter(QString::fromUtf8(e.what()));
     }
+}
+
+bool TFormInternet::answer(const std::exception& error) {
+    std::optional<engine::Table::RefusedChange> refused = Table1.takeRefusedChange();
+    if (!refused)
+        return false;
+    settleRefusal(*refused, QString::fromUtf8(error.what()));
+    return true;
+}
+
+bool TFormInternet::settleRefusal(const engine::Table::RefusedChange& refused, const QString& why) {
+    const QString mine = QString::fromStdString(refused.value("Description"));
+    if (refused.sameRecord && Table1.active() && Table1.fieldIndex("Description") >= 0) {
+        const QString theirs = QString::fromStdString(Table1.fieldAsText("Description"));
+        if (theirs == mine)
+            return true;
+        switch (askKeepMineOrTakeTheirs(this, theirs, mine)) {
+        case RefusalChoice::KeepMine:
+            // Stored over a text the user has now seen; a failure is answered as any other.
+            return guarded([this, &mine] {
+                Table1.setFieldText("Description", mine.toStdString());
+                Table1.post();
+            });
+        case RefusalChoice::TakeTheirs:
+            return true;
+        case RefusalChoice::KeepEditing:
+            guarded([this, &mine] { Table1.setFieldText("Description", mine.toStdString()); });
+            return false;
+        }
+    }
+    offerForCopying(this, why, mine);
+    return true;
 }
 
 bool TFormInternet::discardAfter(const QString& error) {

@@ -1,7 +1,10 @@
 #pragma once
 
 #include "engine/sql/Table.h"
+#include "ui/ErrorHandler.h"
 #include "ui/FormBase.h"
+
+#include <QString>
 
 class QPushButton;
 
@@ -17,8 +20,9 @@ class DBNavigator;
 
 /// The list of websites about the language: pick one and open it in the browser. The description
 /// can be edited; the change is stored when another record is chosen or the window closes. When
-/// the table cannot be changed, the description is read-only and its hint says why.
-class TFormInternet : public ui::FormBase {
+/// the table cannot be changed, the description is read-only and its hint says why. When another
+/// program's change refused a description, the user sees both texts and chooses (Answerer).
+class TFormInternet : public ui::FormBase, public ui::errors::Answerer {
     Q_OBJECT
 public:
     TFormInternet();
@@ -41,6 +45,9 @@ public:
     ui::DBEdit* DBEdit1;
     ui::DBMemo* DBMemo1;
 
+    /// A failure that left a refused description is answered by settling it.
+    bool answer(const std::exception& error) override;
+
 protected:
     void formActivate() override;
     bool formCloseQuery() override;
@@ -50,6 +57,10 @@ private:
     void FormCreate();
     /// Makes the description read-only, saying why, when the table cannot be changed.
     void showWhetherTableCanChange();
+    /// Shows a description that was not stored (`why` says why) and what the other program
+    /// stored, and does what the user chooses; false when the user goes on editing, or storing
+    /// the user's text failed.
+    bool settleRefusal(const engine::Table::RefusedChange& refused, const QString& why);
     /// Asks whether to drop the change that could not be stored (`error` says why) or go on
     /// editing; true when it was dropped.
     bool discardAfter(const QString& error);

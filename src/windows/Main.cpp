@@ -88,18 +88,16 @@ TFormMain::TFormMain() {
     // Only the grid and the search edit are reached with Tab.
     setTabOrder(DBGrid1, Edit1);
 
-    // Whenever the window becomes active (from another program too), a dictionary imported anew
-    // since the statement ran is searched again, so that the count and the rows belong together.
-    auto searchAgainIfReplaced = [this] {
-        if (!Query1.tableReplaced())
-            return;
+    // A dictionary imported anew since the statement ran is searched again, so that the count
+    // and the rows belong together: whenever the window becomes active (from another program
+    // too), and every second while it stays active.
+    followImports(Query1, [this] {
         setBusyCaption();
         Query1.close();
         Query1.open();
         showCount();
         showSuggestions();
-    };
-    whenActivated(searchAgainIfReplaced);
+    });
 
     guarded([this] { FormCreate(); });
 }

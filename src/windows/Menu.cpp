@@ -188,11 +188,16 @@ void TFormMenu::storePendingEdits() {
 }
 
 bool TFormMenu::formCloseQuery() {
-    // Ending the program closes the other windows first, so that each stores what it holds. One
-    // whose change cannot be stored asks: Discard closes it, and the program ends; Keep editing
-    // keeps it open, and the menu with it.
-    for (ui::FormBase* form :
-         std::initializer_list<ui::FormBase*>{FormMain, FormAbout, FormInternet, FormExpressions})
+    // Ending the program closes the other windows first, so that each stores what it holds. Each
+    // is asked before any closes: one whose change cannot be stored asks the user, and Keep
+    // editing keeps every window open, as they were, and the menu with them; Discard lets the
+    // program end.
+    const std::initializer_list<ui::FormBase*> forms{FormMain, FormAbout, FormInternet,
+                                                     FormExpressions};
+    for (ui::FormBase* form : forms)
+        if (form && form->isVisible() && !form->mayClose())
+            return false;
+    for (ui::FormBase* form : forms)
         if (form && form->isVisible() && !form->close())
             return false;
     return true;

@@ -420,6 +420,25 @@ TEST_F(DictionaryTest, ImportWhileAwayIsSearchedAgainOnComingBack) {
     EXPECT_EQ(FormMain->Query1.recNo(), 1);
 }
 
+TEST_F(DictionaryTest, ImportWhileTheWindowStaysActiveIsSearchedAgainWithItsCount) {
+    FormMenu->Timer1.stop();
+    openDictionary();
+    search("SALITA");
+    EXPECT_EQ(caption(), "Wikabay - 0 records found");
+    importLongEntries(tables_, 30);
+    // No activation: the count and the rows change together, without asking anything.
+    ASSERT_TRUE(waitFor([this] { return caption() == "Wikabay - 30 records found"; },
+                        "the search to run again"));
+    EXPECT_EQ(FormMain->DBGrid1->model()->rowCount(), 30);
+    EXPECT_EQ(shownWord(), "salita 0");
+    EXPECT_EQ(FormMain->Query1.sqlText(), TFormMain::searchStatement("SALITA").toStdString());
+    EXPECT_TRUE(boxes_.empty());
+    // Without another import the search stays where the learner is.
+    FormMain->Query1.moveTo(5);
+    QTest::qWait(1500);
+    EXPECT_EQ(FormMain->Query1.recNo(), 5);
+}
+
 class DictionaryErrorTest : public WindowTest {};
 
 TEST_F(DictionaryErrorTest, MissingAliasOrTableIsShownAndTheCaptionStaysBusy) {

@@ -124,6 +124,17 @@ TEST_F(ExpressionsTest, PhraseBookImportedAnewWhileAwayIsReadAgainUnderTheSameTo
     EXPECT_EQ(listed().front(), "Water, please.");
 }
 
+TEST_F(ExpressionsTest, PhraseBookImportedAnewWhileTheWindowStaysActiveIsReadAgain) {
+    open();
+    clickTopic(FormExpressions->Label8);
+    Rows more = kExpressions;
+    more.insert(more.begin(), {"Water, please.", "Tubig po.", "Food"});
+    makeTable("Expressions1", {"English", "Tagalog", "Group"}, more);
+    ASSERT_TRUE(waitFor([this] { return listed().size() == 4; }, "the phrase book read again"));
+    EXPECT_EQ(listed().front(), "Water, please.");
+    EXPECT_EQ(caption(), "Wikabay - Expressions about 'Food'");
+}
+
 TEST_F(ExpressionsTest, CtrlDeleteAsksAndDeletesFromTheFileOnlyOnOk) {
     open();
     clickTopic(FormExpressions->Label8);

@@ -112,6 +112,10 @@ bool Dataset::tableReplaced() const {
     }
 }
 
+bool Dataset::tableReplacedNearby() const {
+    return active() && database_->answersAtOnce() && tableReplaced();
+}
+
 void Dataset::setCurrent(long long index) {
     const long long n = recordCount();
     current_ = n == 0 ? -1 : std::clamp(index, 0LL, n - 1);

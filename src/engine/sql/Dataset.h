@@ -100,6 +100,9 @@ public:
     /// when it is opened again. False while closed, and when the file cannot be read now (opening
     /// again tells why).
     bool tableReplaced() const;
+    /// As tableReplaced, for a look made again and again: false at once, without asking, when
+    /// the dataset's tables are on a server (Database::answersAtOnce).
+    bool tableReplacedNearby() const;
 
     /// Registers an observer, which the dataset does not own; registering it twice does nothing.
     /// An observer may add or remove observers, itself or others, while it is being told of an

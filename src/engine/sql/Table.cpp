@@ -13,9 +13,17 @@ bool isBlank(char c) {
     return c == ' ' || c == '\t';
 }
 
-constexpr const char* kChangedByAnother =
-    "The record was changed by another program. Your text is kept; the record has been read "
-    "again.";
+// What the user is told when a change or a deletion was refused; nothing was stored either way.
+std::string refusalMessage(bool deleting, bool sameRecord) {
+    if (!sameRecord)
+        return deleting ? "The record was deleted by another program, or its table imported anew."
+                        : "The record was deleted by another program, or its table imported "
+                          "anew. Your change was not stored.";
+    return deleting ? "The record was changed by another program. It was not deleted; the record "
+                      "has been read again."
+                    : "The record was changed by another program. Your change was not stored; "
+                      "the record has been read again.";
+}
 
 } // namespace
 
@@ -60,6 +68,13 @@ TableFilter parseFilter(const std::string& filter) {
         if (!isBlank(filter[i]))
             throw bad("unexpected text after the quoted text");
     return f;
+}
+
+std::string Table::RefusedChange::value(const std::string& field) const {
+    for (size_t i = 0; i < fields.size() && i < values.size(); ++i)
+        if (equalsIgnoreCase(fields[i], field))
+            return values[i];
+    return {};
 }
 
 void Table::setTableName(const std::string& name) {
@@ -207,18 +222,26 @@ void Table::refuseChange(const std::vector<std::string>& asRead,
     // Copies: both may be the table's own, which what follows resets.
     const std::vector<std::string> record = asRead;
     const std::vector<std::string> readFields = fieldNames();
+    const bool deleting = !typed;
     buffer_.reset();
     modified_ = false;
     const long long at = recNo();
     bool sameRecord = false;
     if (replaced) {
         // The records are those of another import: all of them are read again, and the record
-        // as it was read is looked for among them.
-        close();
-        open();
-        const long long found = fieldNames() == readFields ? indexOfRecord(record) : -1;
-        setCurrent(found >= 0 ? found : at);
-        sameRecord = found >= 0;
+        // as it was read is looked for among them. When that fails, the typed text is still
+        // handed over, with the error that says why.
+        try {
+            close();
+            open();
+            const long long found = fieldNames() == readFields ? indexOfRecord(record) : -1;
+            setCurrent(found >= 0 ? found : at);
+            sameRecord = found >= 0;
+        } catch (const EngineError&) {
+            if (typed)
+                refused_ = RefusedChange{readFields, std::move(*typed), false};
+            throw;
+        }
     } else {
         auto* rowIds = static_cast<RowIdRows*>(rows());
         bool gone = false;
@@ -236,23 +259,20 @@ void Table::refuseChange(const std::vector<std::string>& asRead,
         }
     }
     if (typed)
-        refused_ = RefusedChange{std::move(*typed), sameRecord};
+        refused_ = RefusedChange{readFields, std::move(*typed), sameRecord};
     setState(DatasetState::Browse);
     notify(DatasetEvent::DataChanged);
-    throw EngineError(ErrorCode::ChangedByAnother, kChangedByAnother);
+    throw EngineError(ErrorCode::ChangedByAnother, refusalMessage(deleting, sameRecord));
 }
 
 long long Table::indexOfRecord(const std::vector<std::string>& values) const {
     if (values.size() != fieldNames().size())
         return -1;
-    try {
-        const auto* rowIds = static_cast<const RowIdRows*>(rows());
-        for (std::int64_t id : store_->find(values))
-            for (long long i = 0; i < rowIds->size(); ++i)
-                if (rowIds->rowId(i) == id)
-                    return i;
-    } catch (const EngineError&) {
-    }
+    const auto* rowIds = static_cast<const RowIdRows*>(rows());
+    for (std::int64_t id : store_->find(values))
+        for (long long i = 0; i < rowIds->size(); ++i)
+            if (rowIds->rowId(i) == id)
+                return i;
     return -1;
 }
 

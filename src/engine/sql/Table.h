@@ -26,9 +26,11 @@ struct TableHandle;
 /// another program (or another session) changed or deleted it meanwhile, or imported the table
 /// anew, nothing is changed, the record is read again (a deleted one leaves the list; a table
 /// imported anew is opened again, on the same record when it holds one equal to it), and
-/// EngineError (ChangedByAnother) says "The record was changed by another program. Your text is
-/// kept; the record has been read again." What the refused change was to store is kept for the
-/// window (takeRefusedChange), which may offer it again on the record as it is now.
+/// EngineError (ChangedByAnother) says which it was and that nothing was stored, as in "The
+/// record was changed by another program. Your change was not stored; the record has been read
+/// again." What the refused change was to store is handed to the window (takeRefusedChange),
+/// which shows it beside what is stored now and lets the user choose; it is handed over too when
+/// reading the table again fails, with that failure's error.
 class Table : public Dataset {
 public:
     Table();
@@ -36,9 +38,13 @@ public:
 
     /// A change that post refused because its record had changed since it was read.
     struct RefusedChange {
+        std::vector<std::string> fields; ///< the fields' names, as the table had them
         std::vector<std::string> values; ///< what it was to store, field by field
         bool sameRecord = false; ///< the current record is that record, read again; false when
-                                 ///< that record is gone (deleted, or its table imported anew)
+                                 ///< that record is gone (deleted, or its table imported anew),
+                                 ///< or the table could not be read again
+        /// What it was to store in `field` (letter case ignored); "" for a field it does not have.
+        std::string value(const std::string& field) const;
     };
 
     /// "Tagalog" or "Internet.db"; set while closed.
@@ -93,7 +99,7 @@ private:
     /// as the refused change, and raises ChangedByAnother.
     [[noreturn]] void refuseChange(const std::vector<std::string>& asRead,
                                    std::optional<std::vector<std::string>> typed, bool replaced);
-    /// The index of a record whose fields hold `values`, or -1.
+    /// The index of a record whose fields hold `values`, or -1. Read errors are raised.
     long long indexOfRecord(const std::vector<std::string>& values) const;
 
     std::string tableName_;

@@ -61,6 +61,10 @@ public:
     /// one is not checked again.
     virtual std::string generation(const std::string& tableName) = 0;
 
+    /// Whether asking for a generation is answered at once, without a round trip over a
+    /// network (that may wait for a server that went away): true for table files.
+    virtual bool answersAtOnce() const = 0;
+
     /// Creates the table, or replaces its fields and records, in one transaction: programs
     /// reading it meanwhile go on with the old records until the new ones are committed, and a
     /// failure leaves the old table whole. See tablefile::replace and servertables::replace.

@@ -43,6 +43,7 @@ public:
     const ServerTable& serverTable(const std::string& tableName);
     /// The generation on the server; connects again when the connection was lost.
     std::string generation(const std::string& tableName) override;
+    bool answersAtOnce() const override { return false; }
     std::string replace(const std::string& tableName, const std::vector<std::string>& fields,
                         const tablefile::RowReader& rows,
                         const std::optional<std::string>& password,

@@ -34,6 +34,7 @@ public:
     std::string place() const override;
     const TableHandle& table(const std::string& tableName) override { return fileTable(tableName); }
     std::string generation(const std::string& tableName) override;
+    bool answersAtOnce() const override { return true; }
     std::string replace(const std::string& tableName, const std::vector<std::string>& fields,
                         const tablefile::RowReader& rows,
                         const std::optional<std::string>& password,

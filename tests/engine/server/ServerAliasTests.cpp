@@ -143,7 +143,7 @@ TEST_F(ServerAliasTest, TwoProgramsEditingOneRecordNeverOverwriteEachOther) {
     EXPECT_EQ(teacher.fieldAsText("Description"), "The teacher's text"); // as the grid shows it
     std::string message;
     EXPECT_EQ(codeOf([&] { learner.post(); }, &message), ErrorCode::ChangedByAnother);
-    EXPECT_NE(message.find("Your text is kept"), std::string::npos) << message;
+    EXPECT_NE(message.find("Your change was not stored"), std::string::npos) << message;
     const auto refused = learner.takeRefusedChange();
     ASSERT_TRUE(refused);
     EXPECT_TRUE(refused->sameRecord);

@@ -32,8 +32,15 @@ const Rows kOtherSites = {
     {"Songs", "Lyrics with translations.", "https://songs.example/"},
     {"Lessons", "", "https://lessons.example/"},
 };
-constexpr const char* kRefused =
-    "The record was changed by another program. Your text is kept; the record has been read again.";
+// What each refusal says: nothing was stored, and whether the record is still there.
+constexpr const char* kChangeRefused = "The record was changed by another program. Your change "
+                                       "was not stored; the record has been read again.";
+constexpr const char* kChangeOfAGoneRecord = "The record was deleted by another program, or its "
+                                             "table imported anew. Your change was not stored.";
+constexpr const char* kDeletionRefused = "The record was changed by another program. It was not "
+                                         "deleted; the record has been read again.";
+constexpr const char* kDeletionOfAGoneRecord =
+    "The record was deleted by another program, or its table imported anew.";
 
 class ConcurrentWriteTest : public EngineTest {
 protected:
@@ -56,9 +63,9 @@ protected:
         return rows;
     }
 
-    static void expectRefused(const EngineError& e) {
+    static void expectRefused(const EngineError& e, const char* message) {
         EXPECT_EQ(e.code(), ErrorCode::ChangedByAnother) << e.what();
-        EXPECT_STREQ(e.what(), kRefused);
+        EXPECT_STREQ(e.what(), message);
     }
 
     Session a_{"A"};
@@ -73,7 +80,7 @@ TEST_F(ConcurrentWriteTest, SecondEditOfARecordIsRefusedAndShowsTheStoredRecord)
     second.setFieldText("Description", "Edited in B.");
     first.post();
     EXPECT_EQ(first.fieldAsText("Description"), "Edited in A."); // as A's window shows it
-    expectRefused(engineErrorOf([&] { second.post(); }));
+    expectRefused(engineErrorOf([&] { second.post(); }), kChangeRefused);
 
     Rows expected = kSites;
     expected[0][1] = "Edited in A.";
@@ -97,7 +104,7 @@ TEST_F(ConcurrentWriteTest, SecondEditOfARecordIsRefusedAndShowsTheStoredRecord)
     // A move posts the same way: A still shows its own text, so its change is refused and the
     // move does not happen.
     first.setFieldText("Description", "Edited in A again.");
-    expectRefused(engineErrorOf([&] { first.next(); }));
+    expectRefused(engineErrorOf([&] { first.next(); }), kChangeRefused);
     EXPECT_EQ(first.recNo(), 0);
     EXPECT_EQ(first.fieldAsText("Description"), "Edited in B.");
     EXPECT_EQ(stored(), expected);
@@ -159,7 +166,7 @@ TEST_F(ConcurrentWriteTest, EditOfARecordAnotherSessionDeletedIsRefusedAndStores
     deleter.deleteRecord();
 
     editor.setFieldText("Description", "Lost?");
-    expectRefused(engineErrorOf([&] { editor.post(); }));
+    expectRefused(engineErrorOf([&] { editor.post(); }), kChangeOfAGoneRecord);
     EXPECT_EQ(stored(), (Rows{kSites[0], kSites[2]}));
     // The record left the list; the one after it is current.
     EXPECT_EQ(editor.recordCount(), 2);
@@ -178,7 +185,7 @@ TEST_F(ConcurrentWriteTest, DeletingARecordAnotherSessionChangedOrDeletedIsRefus
     EXPECT_EQ(t.fieldAsText("Description"), "The language commission.");
     other.setFieldText("Description", "Changed meanwhile.");
     other.post();
-    expectRefused(engineErrorOf([&] { t.deleteRecord(); }));
+    expectRefused(engineErrorOf([&] { t.deleteRecord(); }), kDeletionRefused);
     Rows expected = kSites;
     expected[0][1] = "Changed meanwhile.";
     EXPECT_EQ(stored(), expected);
@@ -190,7 +197,7 @@ TEST_F(ConcurrentWriteTest, DeletingARecordAnotherSessionChangedOrDeletedIsRefus
     EXPECT_EQ(t.fieldAsText("Name"), "Old style");
     other.moveTo(2);
     other.deleteRecord();
-    expectRefused(engineErrorOf([&] { t.deleteRecord(); }));
+    expectRefused(engineErrorOf([&] { t.deleteRecord(); }), kDeletionOfAGoneRecord);
     EXPECT_EQ(stored(), (Rows{expected[0], expected[1]}));
     EXPECT_EQ(t.recordCount(), 2);
 
@@ -209,7 +216,7 @@ TEST_F(ConcurrentWriteTest, EditOnATableImportedAnewNeverOverwritesAnotherRecord
     makeTable("Sites", kFields, kOtherSites);
     EXPECT_TRUE(t.tableReplaced());
 
-    expectRefused(engineErrorOf([&] { t.post(); }));
+    expectRefused(engineErrorOf([&] { t.post(); }), kChangeOfAGoneRecord);
     EXPECT_EQ(stored(), kOtherSites);
     // The new records are shown, from the same place; the record it was for is gone.
     EXPECT_FALSE(t.tableReplaced());
@@ -223,7 +230,7 @@ TEST_F(ConcurrentWriteTest, EditOnATableImportedAnewNeverOverwritesAnotherRecord
 
     // A deletion as well.
     makeTable("Sites", kFields, kSites);
-    expectRefused(engineErrorOf([&] { t.deleteRecord(); }));
+    expectRefused(engineErrorOf([&] { t.deleteRecord(); }), kDeletionOfAGoneRecord);
     EXPECT_EQ(stored(), kSites);
 }
 
@@ -233,13 +240,30 @@ TEST_F(ConcurrentWriteTest, EditOnTheSameRecordsImportedAnewIsRefusedAndFindsIts
     t.moveTo(2);
     t.setFieldText("Description", "Edited before the import.");
     makeTable("Sites", kFields, {kOtherSites[0], kSites[0], kSites[1], kSites[2]});
-    expectRefused(engineErrorOf([&] { t.post(); }));
+    expectRefused(engineErrorOf([&] { t.post(); }), kChangeRefused);
     EXPECT_EQ(stored(), (Rows{kOtherSites[0], kSites[0], kSites[1], kSites[2]}));
     EXPECT_EQ(t.recNo(), 3);
     EXPECT_EQ(t.fieldAsText("Name"), "Old style");
     std::optional<Table::RefusedChange> refused = t.takeRefusedChange();
     ASSERT_TRUE(refused);
     EXPECT_TRUE(refused->sameRecord);
+}
+
+TEST_F(ConcurrentWriteTest, TextTypedForATableThatCannotBeReadAgainIsHandedOverWithTheError) {
+    Table t;
+    openTable(t, "Sites", "A");
+    t.setFieldText("Description", "Typed before the import.");
+    // Imported anew under a password this session does not hold: the records cannot be read
+    // again, and the reason is what the user is told; the typed text is not lost with it.
+    makeTable("Sites", kFields, kOtherSites, std::string("secret"));
+    const EngineError e = engineErrorOf([&] { t.post(); });
+    EXPECT_EQ(e.code(), ErrorCode::Password) << e.what();
+    EXPECT_FALSE(t.active());
+    std::optional<Table::RefusedChange> refused = t.takeRefusedChange();
+    ASSERT_TRUE(refused);
+    EXPECT_FALSE(refused->sameRecord);
+    EXPECT_EQ(refused->values[1], "Typed before the import.");
+    EXPECT_EQ(stored(), kOtherSites);
 }
 
 TEST_F(ConcurrentWriteTest, QueryNoticesAnImportButNotAnEdit) {
