@@ -35,8 +35,8 @@ void bindValues(SqliteStatement& st, const std::vector<std::string>& values, int
 class LocalRecords : public RecordStore {
 public:
     LocalRecords(TableFiles& db, const FileTable& t, std::string what)
-        : c_(db.connection()), qualified_(t.qualified), schema_(t.schema), file_(t.file),
-          fields_(t.fields), what_(std::move(what)) {}
+        : files_(db), c_(db.connection()), qualified_(t.qualified), schema_(t.schema),
+          file_(t.file), fields_(t.fields), what_(std::move(what)) {}
 
     std::vector<std::int64_t> rowIds(const std::optional<TableFilter>& f) override {
         std::string select = "SELECT rowid FROM " + qualified_;
@@ -62,6 +62,7 @@ public:
     }
 
     std::int64_t insert(const std::vector<std::string>& values) override {
+        files_.requireWritable(file_, "Adding a record");
         search::RecordChange change(c_, schema_, std::nullopt);
         std::string cols, params;
         for (size_t i = 0; i < fields_.size(); ++i) {
@@ -81,6 +82,7 @@ public:
     ChangeOutcome update(std::int64_t id, const std::vector<std::string>& values,
                          const std::vector<std::string>& asRead,
                          const std::function<bool()>& replaced) override {
+        files_.requireWritable(file_, "Changing a record");
         search::RecordChange change(c_, schema_, id);
         if (replaced())
             return ChangeOutcome::Replaced;
@@ -104,6 +106,7 @@ public:
 
     ChangeOutcome remove(std::int64_t id, const std::vector<std::string>& asRead,
                          const std::function<bool()>& replaced) override {
+        files_.requireWritable(file_, "Deleting a record");
         search::RecordChange change(c_, schema_, id);
         if (replaced())
             return ChangeOutcome::Replaced;
@@ -150,12 +153,15 @@ public:
         const std::filesystem::path folder = file_.parent_path();
         if (::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) != 0)
             return notWritable("the folder", folder, errno);
+        if (std::string why = files_.readingOnlyReason(file_); !why.empty())
+            return why;
         if (sqlite3_db_readonly(c_.handle(), schema_.c_str()) == 1)
             return "the file '" + file_.string() + "' is open for reading only";
         return {};
     }
 
 private:
+    TableFiles& files_;
     SqliteDb& c_;
     std::string qualified_;
     std::string schema_;

@@ -11,6 +11,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 
@@ -101,6 +103,30 @@ bool readAsItStands(const std::filesystem::path& file) {
            !std::filesystem::exists(file.string() + "-shm", ec);
 }
 
+// Whether SQLite's extended result `code` tells that the shared-memory file of a write-ahead log
+// could not be made, sized, mapped or locked.
+bool sharedMemoryFailed(int code) {
+    return code == SQLITE_IOERR_SHMOPEN || code == SQLITE_IOERR_SHMSIZE ||
+           code == SQLITE_IOERR_SHMMAP || code == SQLITE_IOERR_SHMLOCK;
+}
+
+// What is wrong with the shared-memory file of `file`'s log, from the system's error number.
+std::string sharedMemoryTrouble(const std::filesystem::path& file, int error) {
+    const std::string shm = "'" + file.string() + "-shm'";
+    if (error == ENOSPC || error == EDQUOT || error == EFBIG)
+        return "there is no room to make its shared-memory file " + shm + " (is the disk full?)";
+    return "its shared-memory file " + shm + " cannot be used" +
+           (error ? ": " + std::string(std::strerror(error)) : std::string());
+}
+
+// Whether the write-ahead log beside `file` holds anything: changes that may not be in the file
+// yet, or one being written. Also when that cannot be told.
+bool logHoldsChanges(const std::filesystem::path& file) {
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(file.string() + "-wal", ec);
+    return ec ? ec != std::errc::no_such_file_or_directory : size > 0;
+}
+
 // Whether the file lies on a disk of this machine rather than a network share: reading a share
 // through a memory map would turn a lost connection into a crash (SIGBUS) instead of an error.
 bool onLocalDisk(const std::filesystem::path& file) {
@@ -166,12 +192,31 @@ std::string TableFiles::replace(const std::string& tableName,
            "' held a table that was never finished, and is written anew";
 }
 
-void TableFiles::attachAs(const std::filesystem::path& file, const std::string& schema,
-                          const std::string& where) {
+std::string TableFiles::attachAs(const std::filesystem::path& file, const std::string& schema,
+                                 const std::string& where) {
+    const bool asItStands = readAsItStands(file);
     SqliteStatement attach(*db_, "ATTACH DATABASE ?1 AS " + quoteIdentifier(schema),
                            where + " cannot be opened");
-    attach.bindTextOrNull(1, fileUri(file, readAsItStands(file)));
-    attach.run();
+    attach.bindTextOrNull(1, fileUri(file, asItStands));
+    std::string readingOnly;
+    try {
+        attach.run();
+    } catch (const EngineError&) {
+        // A full disk, most likely (fileTable): without changes in the log, the file is read as
+        // it stands.
+        if (asItStands || !sharedMemoryFailed(db_->lastErrorCode()))
+            throw;
+        const std::string trouble = sharedMemoryTrouble(file, sqlite3_system_errno(db_->handle()));
+        if (logHoldsChanges(file))
+            throw EngineError(ErrorCode::Io, where + " cannot be read: " + trouble +
+                                                 ", without which the changes in its write-ahead "
+                                                 "log '" +
+                                                 file.string() + "-wal' cannot be read");
+        attach.reset();
+        attach.bindTextOrNull(1, fileUri(file, true));
+        attach.run();
+        readingOnly = "the file '" + file.string() + "' is open for reading only: " + trouble;
+    }
     // Room for the pages that searches read again and again (the parts of the search index and
     // the records they check): 64 MB at most, taken only as pages are read.
     db_->exec("PRAGMA " + quoteIdentifier(schema) + ".cache_size = -65536",
@@ -183,6 +228,7 @@ void TableFiles::attachAs(const std::filesystem::path& file, const std::string& 
     if (onLocalDisk(file))
         db_->exec("PRAGMA " + quoteIdentifier(schema) + ".mmap_size = 2147418112",
                   where + " cannot be opened");
+    return readingOnly;
 }
 
 TableFiles::Attached& TableFiles::attach(const std::filesystem::path& file,
@@ -191,9 +237,10 @@ TableFiles::Attached& TableFiles::attach(const std::filesystem::path& file,
     if (it != tables_.end() &&
         sqlite3_db_readonly(db_->handle(), it->second.handle.schema.c_str()) == 1 &&
         canWrite(file) && canWrite(file.parent_path())) {
-        // Attached when the file could only be read, and it can be written now: it is attached
-        // again under the same name, so that datasets open on it go on (SQLite prepares their
-        // statements again). While one of them is in the middle of reading, it stays as it is.
+        // Attached when the file could only be read, and it can be written now (or, on a full
+        // disk, perhaps there is room again): it is attached again under the same name, so that
+        // datasets open on it go on (SQLite prepares their statements again). While one of them
+        // is in the middle of reading, it stays as it is.
         const std::string schema = it->second.handle.schema;
         bool detached = false;
         try {
@@ -203,7 +250,7 @@ TableFiles::Attached& TableFiles::attach(const std::filesystem::path& file,
         }
         if (detached) {
             try {
-                attachAs(file, schema, where);
+                it->second.readingOnly = attachAs(file, schema, where);
                 it->second.journalChosen = false;
             } catch (const EngineError&) {
                 tables_.erase(it);
@@ -215,8 +262,8 @@ TableFiles::Attached& TableFiles::attach(const std::filesystem::path& file,
         // Appended rather than "t" + std::to_string(...), which GCC 12 falsely warns about at -O3.
         std::string schema = "t";
         schema += std::to_string(nextSchema_++);
-        attachAs(file, schema, where);
         Attached a;
+        a.readingOnly = attachAs(file, schema, where);
         a.handle.qualified = quoteIdentifier(schema) + ".records";
         a.handle.schema = schema;
         a.handle.file = file;
@@ -286,6 +333,17 @@ const FileTable& TableFiles::checked(const std::filesystem::path& file,
         throw;
     }
     return a.handle;
+}
+
+std::string TableFiles::readingOnlyReason(const std::filesystem::path& file) const {
+    const auto it = tables_.find(file.string());
+    return it != tables_.end() ? it->second.readingOnly : std::string();
+}
+
+void TableFiles::requireWritable(const std::filesystem::path& file,
+                                 const std::string& context) const {
+    if (std::string why = readingOnlyReason(file); !why.empty())
+        throw EngineError(ErrorCode::ReadOnly, context + ": " + why);
 }
 
 std::unique_ptr<SqliteStatement> TableFiles::prepareReadOnly(const std::string& sql) {

@@ -56,7 +56,21 @@ public:
     /// there; without them it is read as it stands, unlocked: it cannot be written there
     /// without them, and a program that may write in that folder should not import the table
     /// while this connection has it open.
+    ///
+    /// On a full disk such a file cannot be read with the log either: when the last program that
+    /// had it open closed it, SQLite removed the log's files, and the shared-memory file it needs
+    /// cannot be made again. When the log holds no changes (there is none, or an empty one), the
+    /// file holds all that was committed and is read as it stands, for reading only
+    /// (readingOnlyReason), until an opening finds room again and attaches it as before. When the
+    /// log holds changes, they cannot be read without the shared-memory file, and the table
+    /// cannot be opened: EngineError (Io) says so.
     const FileTable& fileTable(const std::string& tableName);
+
+    /// Why `file`, attached now, is open for reading only although it and its folder may be
+    /// written (there was no room for its shared-memory file, see fileTable), or "".
+    std::string readingOnlyReason(const std::filesystem::path& file) const;
+    /// Raises EngineError (ReadOnly) with `context` and readingOnlyReason, when there is one.
+    void requireWritable(const std::filesystem::path& file, const std::string& context) const;
 
     /// Prepares a statement built from the user's SQL: it may read, never change anything.
     /// Raises EngineError (InvalidSql) saying what is wrong.
@@ -67,11 +81,13 @@ private:
         FileTable handle;
         std::string verifiedHash;   // the password hash the session's passwords matched
         bool journalChosen = false; // whether the journal was chosen since it was attached
+        std::string readingOnly;    // readingOnlyReason
     };
 
     Attached& attach(const std::filesystem::path& file, const std::string& where);
-    void attachAs(const std::filesystem::path& file, const std::string& schema,
-                  const std::string& where);
+    // Attaches `file` as `schema`; returns why it is open for reading only, or "".
+    std::string attachAs(const std::filesystem::path& file, const std::string& schema,
+                         const std::string& where);
     void checkAttached(Attached& a, const std::string& tableName, const std::string& where);
     const FileTable& checked(const std::filesystem::path& file, const std::string& tableName,
                              const std::string& where);

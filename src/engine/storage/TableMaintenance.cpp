@@ -127,6 +127,7 @@ RebuildReport rebuild(TableFiles& db, const std::string& tableName) {
     SqliteDb& c = db.connection();
     RebuildReport report{baseName(tableName), {}};
     try {
+        db.requireWritable(table.file, "Writing the table");
         Transaction transaction(c, "Writing the table", Transaction::Kind::Immediate);
         for (const Feature* feature : features())
             if (feature->appliesTo(table.fields))

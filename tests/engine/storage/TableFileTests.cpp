@@ -8,14 +8,9 @@
 #include "engine/storage/Session.h"
 
 #include <sqlite3.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <csignal>
 #include <random>
-#include <set>
 #include <stdexcept>
 
 namespace wk::engine::test {
@@ -198,52 +193,6 @@ TEST_F(TableFileTest, ReadOnlyTableFileCanBeReadButNotChanged) {
     EXPECT_EQ(t.recordCount(), 2);
     t.close();
     EXPECT_EQ(readBytes(file), before);
-}
-
-/// Runs `action` in a child process whose files cannot grow past 64 KiB, as on a full disk, and
-/// tells how it ended.
-std::string onAFullDisk(const std::function<void()>& action) {
-    const pid_t pid = ::fork();
-    if (pid < 0)
-        return "no child";
-    if (pid == 0) {
-        ::signal(SIGXFSZ, SIG_IGN); // a write past the limit then fails with an error
-        const rlimit limit{64 * 1024, 64 * 1024};
-        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
-            ::_exit(4);
-        try {
-            action();
-        } catch (const EngineError& e) {
-            ::_exit(e.code() == ErrorCode::Io ? 0 : 1);
-        } catch (...) {
-            ::_exit(2);
-        }
-        ::_exit(3);
-    }
-    int status = 0;
-    if (::waitpid(pid, &status, 0) != pid || !WIFEXITED(status))
-        return "crashed";
-    const char* how[] = {"input/output error", "other engine error", "other exception", "succeeded",
-                         "no file size limit"};
-    return how[WEXITSTATUS(status) < 5 ? WEXITSTATUS(status) : 2];
-}
-
-TEST_F(TableFileTest, TablesThatFillTheDiskLeaveNothingNewBehind) {
-    makeTable("Tagalog", kFields, {{"araw", "sun", ""}});
-    Rows rows;
-    for (int i = 0; i < 4000; ++i)
-        rows.push_back({"salita " + std::to_string(i), std::string(200, 'a' + i % 26), ""});
-    EXPECT_EQ(onAFullDisk([&] { makeTable("Fresh", kFields, rows); }), "input/output error");
-    EXPECT_EQ(onAFullDisk([&] { makeTable("Tagalog", kFields, rows); }), "input/output error");
-
-    std::set<std::string> left;
-    for (const auto& entry : fs::directory_iterator(tables()))
-        if (entry.path().filename().string().starts_with("Fresh"))
-            left.insert(entry.path().filename().string());
-    EXPECT_EQ(left, std::set<std::string>{}) << "no half file, journal or log of the new table";
-    Table t;
-    openTable(t, "Tagalog");
-    EXPECT_EQ(t.recordCount(), 1) << "the old table is whole";
 }
 
 } // namespace
