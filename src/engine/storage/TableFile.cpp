@@ -2,6 +2,7 @@
 
 #include "engine/base/AsciiText.h"
 #include "engine/base/EngineError.h"
+#include "engine/base/FileUtil.h"
 #include "engine/base/Sqlite.h"
 #include "engine/base/Transaction.h"
 #include "engine/storage/PasswordHash.h"
@@ -300,6 +301,19 @@ void replaceExisting(const std::filesystem::path& file, const Writing& t) {
     sqlite3_exec(db.handle(), "PRAGMA main.wal_checkpoint(TRUNCATE)", nullptr, nullptr, nullptr);
 }
 
+// Says why nothing can be written when the folder (where a new file, or the log of a whole one,
+// is made) or the whole table's `file` cannot be written, rather than leave SQLite to say only
+// that it cannot open a file.
+void requireWritable(const std::filesystem::path& folder, const std::filesystem::path* file,
+                     const std::string& tableName) {
+    std::string why = fileutil::whyNotWritable(folder, fileutil::WriteTarget::Folder);
+    if (why.empty() && file)
+        why = fileutil::whyNotWritable(*file, fileutil::WriteTarget::File);
+    if (!why.empty())
+        throw EngineError(ErrorCode::ReadOnly,
+                          where(tableName, folder) + " cannot be written: " + why);
+}
+
 // The name of a new table's file while it is written: hidden, beside the file, and the writer's
 // own.
 std::filesystem::path importName(const std::filesystem::path& file) {
@@ -512,7 +526,9 @@ Replaced replace(const std::filesystem::path& folder, const std::string& tableNa
     // A file that may be there is never taken for a new one.
     const bool existed = std::filesystem::exists(file, ec) || ec;
     const Writing table{folder, tableName, fields, rows, password, progress, searched};
-    if (existed && !unfinished(file)) {
+    const bool whole = existed && !unfinished(file);
+    requireWritable(folder, whole ? &file : nullptr, tableName);
+    if (whole) {
         replaceExisting(file, table);
         return {};
     }
