@@ -20,7 +20,6 @@
 #include <cstring>
 #include <fstream>
 #include <set>
-#include <unordered_set>
 
 namespace wk::engine::tablefile {
 namespace {
@@ -43,9 +42,6 @@ void validateName(const std::string& tableName) {
 void validateFields(const std::vector<std::string>& fields) {
     if (fields.empty())
         throw EngineError(ErrorCode::InvalidArgument, "A table needs at least one field");
-    // The names seen so far in small letters: a file of many fields is checked in one pass.
-    std::unordered_set<std::string> seen;
-    seen.reserve(fields.size());
     for (size_t i = 0; i < fields.size(); ++i) {
         const std::string& f = fields[i];
         if (f.empty() || std::any_of(f.begin(), f.end(),
@@ -53,9 +49,10 @@ void validateFields(const std::vector<std::string>& fields) {
             throw EngineError(ErrorCode::InvalidArgument, "Field name '" + f + "' (field " +
                                                               std::to_string(i + 1) +
                                                               ") is not valid");
-        if (!seen.insert(asciiLower(f)).second)
-            throw EngineError(ErrorCode::InvalidArgument, "Field name '" + f + "' appears twice");
     }
+    if (const size_t twice = firstRepeatIgnoringCase(fields); twice < fields.size())
+        throw EngineError(ErrorCode::InvalidArgument,
+                          "Field name '" + fields[twice] + "' appears twice");
 }
 
 // The names under which SQLite gives a record's number, unless a field takes one: the engine's

@@ -295,6 +295,19 @@ TEST_F(TableFileTest, ImportWhereNothingCanBeWrittenSaysWhyAndNamesThePlace) {
     EXPECT_EQ(readBytes(file), before);
 }
 
+TEST_F(TableFileTest, FieldNamedTwiceInAnyLetterCaseIsRefused) {
+    for (const std::vector<std::string>& fields :
+         {std::vector<std::string>{"Tagalo", "English", "TAGALO"},
+          std::vector<std::string>{"a", "b", "c", "B"}}) {
+        const EngineError e = engineErrorOf([&] { makeTable("Twice", fields, {}); });
+        EXPECT_EQ(e.code(), ErrorCode::InvalidArgument) << e.what();
+        EXPECT_TRUE(mentions(e, "'" + fields.back() + "' appears twice")) << e.what();
+    }
+    EXPECT_FALSE(fs::exists(tables() / "Twice.db"));
+    makeTable("Twice", {"Ñame", "ñame"}, {{"a", "b"}});
+    EXPECT_TRUE(fs::exists(tables() / "Twice.db"));
+}
+
 TEST(NotWritableReason, ReadOnlyFileSystemIsSaidAndOtherErrorsInTheSystemsWords) {
     using fileutil::WriteTarget;
     EXPECT_EQ(fileutil::notWritableReason("/media/cd", WriteTarget::Folder, EROFS),
