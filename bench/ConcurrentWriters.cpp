@@ -53,6 +53,8 @@ Counts write(int record, int posts, std::chrono::milliseconds interval) {
             ++c.stored;
         } catch (const EngineError& e) {
             (e.code() == ErrorCode::Locked ? c.locked : c.other)++;
+            if (c.locked + c.other == 1)
+                std::fprintf(stderr, "writer %d, change %d: %s\n", record, n, e.what());
             t.cancel();
         }
         std::this_thread::sleep_for(interval);

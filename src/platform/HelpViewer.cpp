@@ -381,6 +381,12 @@ QString HelpViewer::homePath() const {
 
 void HelpViewer::showHomePage() {
     showPage(homePath());
+    showContents();
+}
+
+void HelpViewer::showContents() {
+    if (tree_->topLevelItemCount() > 0)
+        tabs_->setCurrentWidget(tree_);
 }
 
 void HelpViewer::followLink(const QUrl& link) {
@@ -426,6 +432,7 @@ void showHelp(QWidget* owner, const QString& file, unsigned command, quintptr /*
     for (const QPointer<HelpViewer>& v : viewers) {
         if (QFileInfo(v->filePath()).absoluteFilePath() == key) {
             v->setWindowState(v->windowState() & ~Qt::WindowMinimized);
+            v->showContents();
             v->show();
             v->raise();
             v->activateWindow();

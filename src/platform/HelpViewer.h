@@ -62,7 +62,7 @@ public:
     /// The page view.
     QTextBrowser* page() const { return browser_; }
     /// Back (Alt+Left) and Forward (Alt+Right) through the pages shown, each enabled only when
-    /// there is a page to go to; Home (Alt+Home) shows the home page.
+    /// there is a page to go to; Home (Alt+Home) shows the home page and the contents.
     QAction* backAction() const { return back_; }
     QAction* forwardAction() const { return forward_; }
     QAction* homeAction() const { return home_; }
@@ -76,8 +76,12 @@ public:
     void showFirstPage();
 
     /// Shows the home page: the file's default topic, or the first page of the contents when it
-    /// names none.
+    /// names none; the Contents tab comes forward as showContents brings it.
     void showHomePage();
+
+    /// Brings the Contents tab forward, with the focus in it, from the Index or Search tab; a file
+    /// without a table of contents keeps the tab it shows.
+    void showContents();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -118,7 +122,8 @@ private:
 
 /// Runs help viewer `command` on the help file `file` for `owner`. A bare file name is looked for
 /// next to the executable. kHelpDisplayToc opens the viewer on the table of contents and its
-/// first page, or brings forward the viewer already open on that file. When the file cannot be
+/// first page, or brings forward the viewer already open on that file, on its table of contents
+/// (HelpViewer::showContents) and the page it shows. When the file cannot be
 /// opened, a message box owned by `owner` says which file; nothing else is reported. Other
 /// commands, and `data`, are ignored.
 void showHelp(QWidget* owner, const QString& file, unsigned command, quintptr data);

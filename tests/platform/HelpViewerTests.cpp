@@ -260,6 +260,44 @@ TEST_F(HelpViewerTest, BackForwardAndHomeMoveThroughThePagesShown) {
     EXPECT_EQ(path(), QStringLiteral("/welcome.htm"));
 }
 
+TEST_F(HelpViewerTest, HelpAndHomeTakeTheReaderBackToTheContentsFromIndexAndSearch) {
+    EXPECT_EQ(runHelp(QStringLiteral("wikabay_help.chm")), QString());
+    ASSERT_EQ(viewers().size(), 1u);
+    HelpViewer* v = viewers().front();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(v));
+    auto path = [&] { return v->page()->source().path(); };
+
+    // Asked for its contents again, the open viewer shows them beside the page it was on.
+    v->tabs()->setCurrentIndex(1);
+    v->indexFilter()->setText(QStringLiteral("About window"));
+    QTest::keyClick(v->indexFilter(), Qt::Key_Return);
+    ASSERT_EQ(path(), QStringLiteral("/about.htm"));
+    EXPECT_EQ(runHelp(QStringLiteral("wikabay_help.chm")), QString());
+    EXPECT_EQ(v->tabs()->currentWidget(), v->contentsTree());
+    EXPECT_EQ(QApplication::focusWidget(), v->contentsTree());
+    EXPECT_EQ(path(), QStringLiteral("/about.htm"));
+    EXPECT_EQ(v->contentsTree()->currentItem()->text(0), QStringLiteral("About Wikabay"));
+
+    // Home from the Search tab: the home page, chosen in the contents shown.
+    v->tabs()->setCurrentIndex(2);
+    QTest::mouseClick(buttonOf(*v, v->homeAction()), Qt::LeftButton);
+    EXPECT_EQ(path(), QStringLiteral("/welcome.htm"));
+    EXPECT_EQ(v->tabs()->currentWidget(), v->contentsTree());
+    EXPECT_EQ(v->contentsTree()->currentItem()->text(0), QStringLiteral("Welcome to Wikabay"));
+
+    // Its key from the Index tab's filter, and Alt+Up in the page, do the same.
+    v->showPage(QStringLiteral("/internet.htm"));
+    v->tabs()->setCurrentIndex(1);
+    QTest::keyClick(v->indexFilter(), Qt::Key_Home, Qt::AltModifier);
+    EXPECT_EQ(path(), QStringLiteral("/welcome.htm"));
+    EXPECT_EQ(v->tabs()->currentWidget(), v->contentsTree());
+    v->showPage(QStringLiteral("/internet.htm"));
+    v->tabs()->setCurrentIndex(2);
+    QTest::keyClick(v->page(), Qt::Key_Up, Qt::AltModifier);
+    EXPECT_EQ(path(), QStringLiteral("/welcome.htm"));
+    EXPECT_EQ(v->tabs()->currentWidget(), v->contentsTree());
+}
+
 TEST_F(HelpViewerTest, IndexListsTheKeywordsOfTheFileAndOpensTheirPages) {
     ShownViewer viewer;
     HelpViewer& v = viewer.v;

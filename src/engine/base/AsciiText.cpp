@@ -1,6 +1,7 @@
 #include "engine/base/AsciiText.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 namespace wk::engine {
 
@@ -24,6 +25,16 @@ bool equalsIgnoreCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                return asciiUpper(x) == asciiUpper(y);
            });
+}
+
+size_t firstRepeatIgnoringCase(const std::vector<std::string>& names) {
+    // The names seen so far in capitals.
+    std::unordered_set<std::string> seen;
+    seen.reserve(names.size());
+    for (size_t i = 0; i < names.size(); ++i)
+        if (!seen.insert(asciiUpper(names[i])).second)
+            return i;
+    return names.size();
 }
 
 } // namespace wk::engine

@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 /// Letter case of ASCII text: names of fields, tables, aliases, configuration paths and SQL words,
 /// which the engine matches without regard to case. Bytes outside A-Z and a-z (and so every byte
@@ -27,5 +28,10 @@ void asciiUpperInPlace(std::string& text);
 
 /// Compares two names without regard to ASCII letter case.
 bool equalsIgnoreCase(std::string_view a, std::string_view b);
+
+/// The position of the first of `names` that repeats an earlier one without regard to ASCII
+/// letter case (as equalsIgnoreCase), or names.size() when none does. One pass over the names,
+/// however many there are.
+size_t firstRepeatIgnoringCase(const std::vector<std::string>& names);
 
 } // namespace wk::engine

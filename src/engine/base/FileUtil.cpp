@@ -211,6 +211,22 @@ void requireWritableFolder(const std::filesystem::path& folder) {
         throw ioError("Cannot write in folder", folder, errno);
 }
 
+std::string notWritableReason(const std::filesystem::path& path, WriteTarget target, int err) {
+    const std::string named =
+        (target == WriteTarget::File ? "the file '" : "the folder '") + path.string() + "'";
+    if (err == EROFS)
+        return named + " is on a read-only file system";
+    return named + " cannot be written: " + std::strerror(err);
+}
+
+std::string whyNotWritable(const std::filesystem::path& path, WriteTarget target) {
+    // Files are made in a folder that can be written and searched.
+    const int mode = target == WriteTarget::File ? W_OK : W_OK | X_OK;
+    if (::faccessat(AT_FDCWD, path.c_str(), mode, AT_EACCESS) == 0)
+        return {};
+    return notWritableReason(path, target, errno);
+}
+
 FileLock::FileLock(const std::string& lockFile, FileAccess access) {
     fd_ = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, modeOf(access));
     if (fd_ < 0)

@@ -53,6 +53,18 @@ void createFolder(const std::filesystem::path& folder);
 /// Raises EngineError (Io) naming the folder unless it is a folder in which files can be created.
 void requireWritableFolder(const std::filesystem::path& folder);
 
+/// What is to be written: a file to be changed, or a folder in which files are to be made.
+enum class WriteTarget { File, Folder };
+
+/// Why `path` cannot be written, from the system's error `err` (an errno value), naming the path:
+/// "the folder '/media/cd' is on a read-only file system" for EROFS, otherwise the system's reason
+/// ("the file '/tables/Tagalog.db' cannot be written: Permission denied").
+std::string notWritableReason(const std::filesystem::path& path, WriteTarget target, int err);
+
+/// Why this process, as it acts now (its effective identity, which access(2) would not tell),
+/// cannot write `path` as `target` says, in the words of notWritableReason; empty when it can.
+std::string whyNotWritable(const std::filesystem::path& path, WriteTarget target);
+
 /// An exclusive advisory lock on a lock file, held for the object's lifetime. The lock file is
 /// made with the permissions of `access`; one of OwnerOnly that is found open to others is made
 /// private again, so that no other user can open it and hold the lock.

@@ -163,16 +163,19 @@ PGconn* PgConnection::requireHandle() const {
     return conn_;
 }
 
-void PgConnection::failConnection(const std::string& what) const {
+PgError PgConnection::lostConnection(const std::string& what, std::string reason) const {
     // libpq's first line says what happened; the lines after it guess at why.
-    std::string reason = orEmpty(PQerrorMessage(conn_));
     reason = reason.substr(0, reason.find('\n'));
     for (const char* prefix : {"FATAL:", "ERROR:"})
         if (reason.starts_with(prefix))
             reason = reason.substr(std::string_view(prefix).size());
     reason.erase(0, reason.find_first_not_of(' '));
-    throw PgError(ErrorCode::ServerUnavailable,
-                  what + " " + serverName_ + ": " + pgconninfo::oneLine(reason), "");
+    return PgError(ErrorCode::ServerUnavailable,
+                   what + " " + serverName_ + ": " + pgconninfo::oneLine(reason), "");
+}
+
+void PgConnection::failConnection(const std::string& what) const {
+    throw lostConnection(what, orEmpty(PQerrorMessage(conn_)));
 }
 
 PgResult PgConnection::exec(const std::string& sql, const PgParams& params) {
@@ -215,7 +218,13 @@ PgError PgConnection::refusal(const pg_result* r) const {
     const std::string state = orEmpty(PQresultErrorField(r, PG_DIAG_SQLSTATE));
     std::string message = orEmpty(PQresultErrorField(r, PG_DIAG_MESSAGE_PRIMARY));
     if (message.empty())
-        message = pgconninfo::oneLine(r ? PQresultErrorMessage(r) : PQerrorMessage(conn_));
+        message = r ? orEmpty(PQresultErrorMessage(r)) : orEmpty(PQerrorMessage(conn_));
+    // The connection may be gone although libpq has not noticed yet: the server said it ends
+    // the session, or libpq said the connection was lost.
+    if (connectionLost(state, orEmpty(PQresultErrorField(r, PG_DIAG_SEVERITY_NONLOCALIZED)),
+                       message))
+        return lostConnection("Lost the connection to", message);
+    message = pgconninfo::oneLine(message);
     if (const char* detail = PQresultErrorField(r, PG_DIAG_MESSAGE_DETAIL))
         message += " (" + pgconninfo::oneLine(detail) + ")";
     if (!state.empty())
@@ -257,17 +266,19 @@ std::int64_t PgConnection::copyIn(const std::string& copySql,
     if (PQputCopyEnd(conn, nullptr) != 1)
         failConnection("Lost the connection to");
     std::int64_t copied = 0;
-    std::optional<PgError> failure;
+    // The first failure is told once every result is read: a server that ended the session
+    // after it has closed the connection by then.
+    std::optional<PgResult> failed;
     while (PGresult* r = PQgetResult(conn)) {
         PgResult result(r);
         if (PQresultStatus(r) == PGRES_COMMAND_OK) {
             copied = result.affectedRows();
-        } else if (!failure) {
-            failure.emplace(refusal(r));
+        } else if (!failed) {
+            failed.emplace(std::move(result));
         }
     }
-    if (failure)
-        throw *failure;
+    if (failed)
+        throw refusal(failed->handle());
     return copied;
 }
 

@@ -114,8 +114,12 @@ private:
     friend class PgTransaction;
 
     pg_conn* requireHandle() const;
+    /// ServerUnavailable: `what` ("Lost the connection to") the server, and the first line of
+    /// libpq's `reason`.
+    PgError lostConnection(const std::string& what, std::string reason) const;
     [[noreturn]] void failConnection(const std::string& what) const;
-    /// The error of a statement the server refused (or of the connection, when it is lost).
+    /// The error of a statement the server refused, or ServerUnavailable when the connection is
+    /// lost (see connectionLost).
     PgError refusal(const pg_result* result) const;
 
     pg_conn* conn_ = nullptr;

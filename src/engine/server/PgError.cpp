@@ -2,6 +2,22 @@
 
 namespace wk::engine {
 
+namespace {
+
+// Whether some line of `message` holds `first` and, after it on the same line, `then`.
+bool lineHolds(std::string_view message, std::string_view first, std::string_view then) {
+    for (size_t at = message.find(first); at != std::string_view::npos;
+         at = message.find(first, at + 1)) {
+        const size_t end = message.find('\n', at);
+        const std::string_view rest = message.substr(at + first.size(), end - at - first.size());
+        if (rest.find(then) != std::string_view::npos)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
 ErrorCode errorCodeForSqlState(std::string_view s) {
     if (s.size() != 5)
         return ErrorCode::General;
@@ -25,6 +41,21 @@ ErrorCode errorCodeForSqlState(std::string_view s) {
     if (s == "53100" || cls == "58")
         return ErrorCode::Io;
     return ErrorCode::General;
+}
+
+bool connectionLost(std::string_view sqlState, std::string_view severity,
+                    std::string_view message) {
+    if (severity == "FATAL" || severity == "PANIC")
+        return true;
+    if (!sqlState.empty())
+        return errorCodeForSqlState(sqlState) == ErrorCode::ServerUnavailable;
+    for (std::string_view lost :
+         {"server closed the connection unexpectedly", "no connection to the server",
+          "could not send data to server", "could not receive data from server",
+          "lost synchronization with server", "terminating connection"})
+        if (message.find(lost) != std::string_view::npos)
+            return true;
+    return lineHolds(message, "connection to server", " lost");
 }
 
 } // namespace wk::engine

@@ -32,4 +32,18 @@ private:
 /// the privilege ReadOnly, a full disk Io; anything else General.
 ErrorCode errorCodeForSqlState(std::string_view sqlState);
 
+/// Whether a failure that libpq reported means the connection to the server is gone, from what
+/// it says about it: the server's SQLSTATE and its severity in English ("ERROR", "FATAL"), both
+/// empty for a failure found by libpq itself, and the message. The server ends the session after
+/// every FATAL or PANIC failure, and its SQLSTATE says so for a connection failure (class 08), a
+/// server shut down by its administrator or after a crash (57P01, 57P02) or one that takes no
+/// connections now (57P03). libpq's own failures carry no SQLSTATE, so their message is read:
+/// "server closed the connection unexpectedly", "no connection to the server", "connection to
+/// server ... lost", "could not send data to server", "could not receive data from server", "lost
+/// synchronization with server" (libpq drops the connection then) and a server's "terminating
+/// connection ..." that libpq passed on. These texts are libpq's English
+/// ones; when its messages are translated, only the connection's status tells (PgConnection
+/// checks it first).
+bool connectionLost(std::string_view sqlState, std::string_view severity, std::string_view message);
+
 } // namespace wk::engine

@@ -1,16 +1,12 @@
 #include "engine/base/EngineError.h"
+#include "engine/base/FileUtil.h"
 #include "engine/base/Sqlite.h"
 #include "engine/search/SearchIndex.h"
 #include "engine/sql/RecordStore.h"
 #include "engine/sql/Table.h"
 #include "engine/storage/TableFiles.h"
 
-#include <fcntl.h>
 #include <sqlite3.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 
 namespace wk::engine {
 namespace {
@@ -142,17 +138,13 @@ public:
     }
 
     std::string readOnlyReason() const override {
-        auto notWritable = [](const char* what, const std::filesystem::path& path, int error) {
-            return std::string(what) + " '" + path.string() +
-                   "' cannot be written: " + std::strerror(error);
-        };
-        // As the process acts now (its effective identity), which access(2) would not tell.
-        if (::faccessat(AT_FDCWD, file_.c_str(), W_OK, AT_EACCESS) != 0)
-            return notWritable("the file", file_, errno);
+        using fileutil::WriteTarget;
+        if (std::string why = fileutil::whyNotWritable(file_, WriteTarget::File); !why.empty())
+            return why;
         // A change is written through a journal that SQLite creates beside the file.
-        const std::filesystem::path folder = file_.parent_path();
-        if (::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) != 0)
-            return notWritable("the folder", folder, errno);
+        if (std::string why = fileutil::whyNotWritable(file_.parent_path(), WriteTarget::Folder);
+            !why.empty())
+            return why;
         if (std::string why = files_.readingOnlyReason(file_); !why.empty())
             return why;
         if (sqlite3_db_readonly(c_.handle(), schema_.c_str()) == 1)

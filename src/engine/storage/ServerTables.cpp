@@ -111,18 +111,17 @@ void appendCopyField(std::string& out, const std::string& value) {
 
 namespace {
 
-// Refuses field names that the server's columns could not hold apart from the engine's own.
+// Refuses field names that the server's columns could not hold apart from the engine's own or
+// from each other (the engine finds a field by its name without regard to letter case).
 void checkFields(const std::vector<std::string>& fields, const std::string& at) {
-    for (size_t i = 0; i < fields.size(); ++i) {
-        if (fields[i].empty() || equalsIgnoreCase(fields[i].substr(0, 3), "wk_"))
+    for (const std::string& f : fields)
+        if (f.empty() || equalsIgnoreCase(f.substr(0, 3), "wk_"))
             throw EngineError(ErrorCode::InvalidArgument,
-                              at + ": a field on a server cannot be named '" + fields[i] +
+                              at + ": a field on a server cannot be named '" + f +
                                   "' (names beginning with wk_ are the engine's)");
-        for (size_t j = 0; j < i; ++j)
-            if (equalsIgnoreCase(fields[i], fields[j]))
-                throw EngineError(ErrorCode::InvalidArgument,
-                                  at + ": the field '" + fields[i] + "' is named twice");
-    }
+    if (const size_t twice = firstRepeatIgnoringCase(fields); twice < fields.size())
+        throw EngineError(ErrorCode::InvalidArgument,
+                          at + ": the field '" + fields[twice] + "' is named twice");
 }
 
 // Drops the table `name` of ours (letter case ignored) in the caller's transaction, when the

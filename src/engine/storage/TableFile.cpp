@@ -2,6 +2,7 @@
 
 #include "engine/base/AsciiText.h"
 #include "engine/base/EngineError.h"
+#include "engine/base/FileUtil.h"
 #include "engine/base/Sqlite.h"
 #include "engine/base/Transaction.h"
 #include "engine/storage/PasswordHash.h"
@@ -19,7 +20,6 @@
 #include <cstring>
 #include <fstream>
 #include <set>
-#include <unordered_set>
 
 namespace wk::engine::tablefile {
 namespace {
@@ -42,9 +42,6 @@ void validateName(const std::string& tableName) {
 void validateFields(const std::vector<std::string>& fields) {
     if (fields.empty())
         throw EngineError(ErrorCode::InvalidArgument, "A table needs at least one field");
-    // The names seen so far in small letters: a file of many fields is checked in one pass.
-    std::unordered_set<std::string> seen;
-    seen.reserve(fields.size());
     for (size_t i = 0; i < fields.size(); ++i) {
         const std::string& f = fields[i];
         if (f.empty() || std::any_of(f.begin(), f.end(),
@@ -52,9 +49,10 @@ void validateFields(const std::vector<std::string>& fields) {
             throw EngineError(ErrorCode::InvalidArgument, "Field name '" + f + "' (field " +
                                                               std::to_string(i + 1) +
                                                               ") is not valid");
-        if (!seen.insert(asciiLower(f)).second)
-            throw EngineError(ErrorCode::InvalidArgument, "Field name '" + f + "' appears twice");
     }
+    if (const size_t twice = firstRepeatIgnoringCase(fields); twice < fields.size())
+        throw EngineError(ErrorCode::InvalidArgument,
+                          "Field name '" + fields[twice] + "' appears twice");
 }
 
 // The names under which SQLite gives a record's number, unless a field takes one: the engine's
@@ -300,6 +298,19 @@ void replaceExisting(const std::filesystem::path& file, const Writing& t) {
     sqlite3_exec(db.handle(), "PRAGMA main.wal_checkpoint(TRUNCATE)", nullptr, nullptr, nullptr);
 }
 
+// Says why nothing can be written when the folder (where a new file, or the log of a whole one,
+// is made) or the whole table's `file` cannot be written, rather than leave SQLite to say only
+// that it cannot open a file.
+void requireWritable(const std::filesystem::path& folder, const std::filesystem::path* file,
+                     const std::string& tableName) {
+    std::string why = fileutil::whyNotWritable(folder, fileutil::WriteTarget::Folder);
+    if (why.empty() && file)
+        why = fileutil::whyNotWritable(*file, fileutil::WriteTarget::File);
+    if (!why.empty())
+        throw EngineError(ErrorCode::ReadOnly,
+                          where(tableName, folder) + " cannot be written: " + why);
+}
+
 // The name of a new table's file while it is written: hidden, beside the file, and the writer's
 // own.
 std::filesystem::path importName(const std::filesystem::path& file) {
@@ -512,7 +523,9 @@ Replaced replace(const std::filesystem::path& folder, const std::string& tableNa
     // A file that may be there is never taken for a new one.
     const bool existed = std::filesystem::exists(file, ec) || ec;
     const Writing table{folder, tableName, fields, rows, password, progress, searched};
-    if (existed && !unfinished(file)) {
+    const bool whole = existed && !unfinished(file);
+    requireWritable(folder, whole ? &file : nullptr, tableName);
+    if (whole) {
         replaceExisting(file, table);
         return {};
     }

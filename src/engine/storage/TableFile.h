@@ -92,7 +92,10 @@ struct Replaced {
 /// (rowid, oid, _rowid_) are refused. Replacing a protected
 /// table needs its password (`password`); the new table is protected by `password` when one is
 /// given. `progress` is called now and then with the number of rows written. `searched` names,
-/// by number, the fields the search index covers; empty for every field.
+/// by number, the fields the search index covers; empty for every field. Raises EngineError
+/// (ReadOnly) naming the table and saying why (fileutil::notWritableReason: a read-only file
+/// system, a permission) before anything is written when the folder, or the file of a whole
+/// table, cannot be written.
 Replaced replace(const std::filesystem::path& folder, const std::string& tableName,
                  const std::vector<std::string>& fields, const RowReader& rows,
                  const std::optional<std::string>& password,

@@ -92,6 +92,62 @@ TEST_F(PgTest, RoleWithAPasswordIsTurnedDownWithoutShowingIt) {
     EXPECT_EQ(none.code(), ErrorCode::Password);
 }
 
+TEST_F(PgTest, CopyThatTheServerCutsOffIsALostConnection) {
+    // A trigger ends its own session halfway through the rows, as an administrator or a
+    // server shutting down would.
+    makeTable("cut_off");
+    db.exec("CREATE OR REPLACE FUNCTION cut_off_session() RETURNS trigger LANGUAGE plpgsql AS $$ "
+            "BEGIN IF NEW.id = 500 THEN PERFORM pg_terminate_backend(pg_backend_pid()); "
+            "PERFORM pg_sleep(5); END IF; RETURN NEW; END $$");
+    db.exec("CREATE TRIGGER cut_off BEFORE INSERT ON cut_off FOR EACH ROW EXECUTE FUNCTION "
+            "cut_off_session()");
+    PgConnection importer(cluster.uri());
+    PgError e = pgErrorOf([&] {
+        importer.copyIn("COPY cut_off FROM STDIN", [](std::string& out) {
+            for (int id = 1; id <= 1000; ++id)
+                out += std::to_string(id) + "\tv\n";
+            return false;
+        });
+    });
+    EXPECT_EQ(e.code(), ErrorCode::ServerUnavailable);
+    EXPECT_TRUE(mentions(e, "Lost the connection")) << e.what();
+    EXPECT_TRUE(mentions(e, cluster.folder().string())) << e.what();
+    EXPECT_FALSE(importer.connected());
+    importer.reset();
+    EXPECT_EQ(importer.exec("SELECT count(*) FROM cut_off").text(0, 0), "0");
+}
+
+TEST(PgLostConnection, ServerStatesSeveritiesAndLibpqTextsThatEndTheConnection) {
+    // libpq's own failures, without a SQLSTATE.
+    for (const char* text : {
+             "server closed the connection unexpectedly\n\tThis probably means the server "
+             "terminated abnormally\n\tbefore or while processing the request.\n",
+             "no connection to the server\n",
+             "could not send data to server: Broken pipe\n",
+             "could not receive data from server: Connection reset by peer\n",
+             "FATAL:  terminating connection due to administrator command\n",
+             "connection to server was lost\n",
+             "lost synchronization with server: got message type \"x\", length 5\n",
+         })
+        EXPECT_TRUE(connectionLost("", "", text)) << text;
+    // The server's states for a connection that failed or a server that went away.
+    for (const char* state : {"08000", "08003", "08006", "08P01", "57P01", "57P02", "57P03"})
+        EXPECT_TRUE(connectionLost(state, "ERROR", "")) << state;
+    // Whatever the state, the server ends the session after a FATAL or PANIC failure (a
+    // standby's conflict with recovery is FATAL with 40001).
+    EXPECT_TRUE(connectionLost("40001", "FATAL", "terminating connection due to conflict"));
+    EXPECT_TRUE(connectionLost("XX000", "PANIC", ""));
+    EXPECT_TRUE(connectionLost("25P03", "FATAL", ""));
+
+    // Statements refused on a connection that goes on; a server's message is not read.
+    EXPECT_FALSE(connectionLost("40001", "ERROR", "could not serialize access"));
+    EXPECT_FALSE(connectionLost("57014", "ERROR", "canceling statement due to user request"));
+    EXPECT_FALSE(connectionLost("42P01", "ERROR", "relation \"x\" does not exist"));
+    EXPECT_FALSE(connectionLost("23505", "ERROR",
+                                "duplicate key value: server closed the connection unexpectedly"));
+    EXPECT_FALSE(connectionLost("", "", "another command is already in progress\n"));
+}
+
 TEST(PgAddress, MalformedAddressIsRefusedWithoutItsPassword) {
     for (const std::string& address : {
              std::string("postgresql://reader:s3cret@[::1/wikabay"),

@@ -243,6 +243,36 @@ TEST_F(ServerAliasTest, ImportKeepsATableThatIsNotOursAndRefusesBadRows) {
     EXPECT_EQ(admin.exec("SELECT count(*) FROM \"Internet\"").text(0, 0), "3");
 }
 
+TEST_F(ServerAliasTest, FieldNamedTwiceInAnyLetterCaseIsRefusedHoweverManyFieldsThereAre) {
+    const auto refusal = [&](const std::vector<std::string>& fields) {
+        return engineErrorOf([&] { importOnServer("Grades", fields, {}); });
+    };
+    // A header of 100,000 fields whose last repeats the first in small letters.
+    std::vector<std::string> wide;
+    for (int i = 1; i <= 100000; ++i)
+        wide.push_back("Field" + std::to_string(i));
+    wide.push_back("FIELD1");
+    EngineError e = refusal(wide);
+    EXPECT_EQ(e.code(), ErrorCode::InvalidArgument) << e.what();
+    EXPECT_TRUE(mentions(e, "the field 'FIELD1' is named twice")) << e.what();
+    // Without it the names are all different; the server turns down more than 1,600 columns.
+    wide.resize(2000);
+    e = refusal(wide);
+    EXPECT_FALSE(mentions(e, "named twice")) << e.what();
+    EXPECT_TRUE(mentions(e, "1600 columns")) << e.what();
+
+    e = refusal({"Tagalo", "English", "tagalo", "ENGLISH"});
+    EXPECT_EQ(e.code(), ErrorCode::InvalidArgument) << e.what();
+    EXPECT_TRUE(mentions(e, "the field 'tagalo' is named twice")) << e.what();
+    EXPECT_EQ(admin.exec("SELECT to_regclass('\"Grades\"') IS NULL").text(0, 0), "t");
+
+    // Letters beyond ASCII are told apart, as the engine finds fields by name.
+    importOnServer("Grades", {"Ñame", "ñame"}, {{"a", "b"}});
+    Table t;
+    openOnServer(t, "Grades");
+    EXPECT_EQ(t.fieldNames(), (std::vector<std::string>{"Ñame", "ñame"}));
+}
+
 TEST_F(ServerAliasTest, ServerThatGoesAwayIsOneClearErrorAndTheTableComesBack) {
     importOnServer("Internet", kSiteFields, sites());
     Table t;

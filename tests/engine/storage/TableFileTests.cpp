@@ -3,13 +3,17 @@
 #include "common/OrdinaryUser.h"
 #include "common/PlainSqlite.h"
 
+#include "engine/base/FileUtil.h"
 #include "engine/sql/Query.h"
 #include "engine/sql/Table.h"
 #include "engine/storage/Session.h"
+#include "engine/storage/TableFile.h"
 
 #include <sqlite3.h>
 #include <sys/stat.h>
 
+#include <cerrno>
+#include <cstring>
 #include <random>
 #include <stdexcept>
 
@@ -193,6 +197,74 @@ TEST_F(TableFileTest, ReadOnlyTableFileCanBeReadButNotChanged) {
     EXPECT_EQ(t.recordCount(), 2);
     t.close();
     EXPECT_EQ(readBytes(file), before);
+}
+
+TEST_F(TableFileTest, ImportWhereNothingCanBeWrittenSaysWhyAndNamesThePlace) {
+    makeTable("Tagalog", kFields, {{"araw", "sun", ""}});
+    const fs::path file = tables() / "Tagalog.db";
+    const std::string before = readBytes(file);
+    const Rows rows = {{"buwan", "moon", ""}};
+    const auto import = [&](const std::string& table) {
+        return engineErrorOf(
+            [&] { tablefile::replace(tables(), table, kFields, readerOf(rows), std::nullopt); });
+    };
+
+    // A file the user may not write, in a folder the user may.
+    ASSERT_EQ(::chmod(tables().c_str(), 0777), 0);
+    ASSERT_EQ(::chmod(file.c_str(), 0444), 0);
+    {
+        // Root may write any file, so as root the test takes the identity of an ordinary user.
+        const wk::testing::OrdinaryUser user(root(), root());
+        if (user.unavailable())
+            GTEST_SKIP() << "running as root without the right to take another identity";
+        const EngineError e = import("Tagalog");
+        EXPECT_EQ(e.code(), ErrorCode::ReadOnly) << e.what();
+        EXPECT_TRUE(mentions(e, "Table 'Tagalog' in folder '" + tables().string() +
+                                    "' cannot be written: the file '" + file.string() +
+                                    "' cannot be written: Permission denied"))
+            << e.what();
+    }
+    // A folder the user may not write: neither a new table nor the log of a whole one can be made.
+    ASSERT_EQ(::chmod(tables().c_str(), 0555), 0);
+    ASSERT_EQ(::chmod(file.c_str(), 0644), 0);
+    {
+        const wk::testing::OrdinaryUser user(root(), root());
+        for (const std::string table : {"Tagalog", "Fresh"}) {
+            const EngineError e = import(table);
+            EXPECT_EQ(e.code(), ErrorCode::ReadOnly) << e.what();
+            EXPECT_TRUE(mentions(e, "Table '" + table + "' in folder '" + tables().string() +
+                                        "' cannot be written: the folder '" + tables().string() +
+                                        "' cannot be written: Permission denied"))
+                << e.what();
+        }
+    }
+    ::chmod(tables().c_str(), 0755);
+    for (const auto& entry : fs::directory_iterator(tables()))
+        EXPECT_TRUE(entry.path().filename().string().starts_with("Tagalog.db")) << entry.path();
+    EXPECT_EQ(readBytes(file), before);
+}
+
+TEST_F(TableFileTest, FieldNamedTwiceInAnyLetterCaseIsRefused) {
+    for (const std::vector<std::string>& fields :
+         {std::vector<std::string>{"Tagalo", "English", "TAGALO"},
+          std::vector<std::string>{"a", "b", "c", "B"}}) {
+        const EngineError e = engineErrorOf([&] { makeTable("Twice", fields, {}); });
+        EXPECT_EQ(e.code(), ErrorCode::InvalidArgument) << e.what();
+        EXPECT_TRUE(mentions(e, "'" + fields.back() + "' appears twice")) << e.what();
+    }
+    EXPECT_FALSE(fs::exists(tables() / "Twice.db"));
+    makeTable("Twice", {"Ñame", "ñame"}, {{"a", "b"}});
+    EXPECT_TRUE(fs::exists(tables() / "Twice.db"));
+}
+
+TEST(NotWritableReason, ReadOnlyFileSystemIsSaidAndOtherErrorsInTheSystemsWords) {
+    using fileutil::WriteTarget;
+    EXPECT_EQ(fileutil::notWritableReason("/media/cd", WriteTarget::Folder, EROFS),
+              "the folder '/media/cd' is on a read-only file system");
+    EXPECT_EQ(fileutil::notWritableReason("/media/cd/Tagalog.db", WriteTarget::File, EROFS),
+              "the file '/media/cd/Tagalog.db' is on a read-only file system");
+    EXPECT_EQ(fileutil::notWritableReason("/srv/t", WriteTarget::Folder, ENOSPC),
+              "the folder '/srv/t' cannot be written: " + std::string(std::strerror(ENOSPC)));
 }
 
 } // namespace
