@@ -36,14 +36,24 @@ int fieldIndex(const std::vector<std::string>& fields, std::string_view name) {
     return -1;
 }
 
+// A like pattern (with `\` as its escape character) that matches `text` anywhere in a field,
+// each of its characters taken as itself.
+std::string containingPattern(std::string_view text) {
+    std::string out = "%";
+    for (char c : text) {
+        if (c == '%' || c == '_' || c == '\\')
+            out += '\\';
+        out += c;
+    }
+    return out + "%";
+}
+
 } // namespace
 
 struct Lookup::Found {
     std::vector<LookupEntry> entries;
     std::set<std::int64_t> rows;
 };
-
-namespace {} // namespace
 
 Lookup::Lookup(Database& db, const std::string& table, const std::string& variantsTable)
     // The lookup reads its keys from table files; a server keeps none.
@@ -190,32 +200,37 @@ std::vector<Suggestion> Lookup::suggest(std::string_view word, size_t limit) {
 }
 
 std::vector<std::int64_t> Lookup::otherFieldRows(const std::string& text, size_t limit) {
-    IndexableCondition condition;
-    const std::string pattern = "%" + text + "%";
     std::vector<std::string> fields;
     for (const char* f : kSearchedFields)
-        if (const int i = fieldIndex(table_.fields, f); i >= 0) {
-            condition.likeTerms.push_back({table_.fields[i], pattern});
+        if (const int i = fieldIndex(table_.fields, f); i >= 0)
             fields.push_back(table_.fields[i]);
-        }
     if (fields.empty())
         return {};
-    std::vector<std::int64_t> rows;
-    if (auto found = indexedRowIds(db_, table_, condition)) {
-        rows = std::move(*found);
-    } else {
+    // `%` and `_` in a word are characters of it. The search index reads its like patterns
+    // without an escape character, so it answers only a word that holds neither; the statement
+    // escapes them, and a word with either (rare in a lookup) is read from the records.
+    std::optional<std::vector<std::int64_t>> rows;
+    if (text.find_first_of("%_") == std::string::npos) {
+        IndexableCondition condition;
+        for (const std::string& f : fields)
+            condition.likeTerms.push_back({f, "%" + text + "%"});
+        rows = indexedRowIds(db_, table_, condition);
+    }
+    if (!rows) {
+        rows.emplace();
         std::string sql = "SELECT rowid FROM " + table_.qualified + " WHERE ";
         for (size_t i = 0; i < fields.size(); ++i)
-            sql += (i ? " OR Upper(" : "Upper(") + quoteIdentifier(fields[i]) + ") like ?1";
+            sql += (i ? " OR Upper(" : "Upper(") + quoteIdentifier(fields[i]) +
+                   ") like ?1 escape '\\'";
         SqliteStatement st(db_.connection(), sql + " ORDER BY rowid",
                            "Searching table '" + table_.name + "'");
-        st.bindTextOrNull(1, pattern);
-        while (st.step() && rows.size() < limit)
-            rows.push_back(st.columnInt(0));
+        st.bindTextOrNull(1, containingPattern(text));
+        while (st.step() && rows->size() < limit)
+            rows->push_back(st.columnInt(0));
     }
-    if (rows.size() > limit)
-        rows.resize(limit);
-    return rows;
+    if (rows->size() > limit)
+        rows->resize(limit);
+    return std::move(*rows);
 }
 
 std::vector<std::string> Lookup::fetch(std::int64_t row) {

@@ -200,6 +200,33 @@ TEST_F(LookupTest, OddInputNeverFails) {
     EXPECT_EQ(found(lookup, " tubig ", 1)[0].first, "tubig");
 }
 
+// `%` and `_` are characters of the word, with the search index and without it; so is `\`, which
+// the statement takes as its escape character.
+TEST_F(LookupTest, PercentUnderscoreAndBackslashMatchOnlyThemselves) {
+    makeTable("Tagalog", kFields,
+              {{"bahay", "", "", "house, home", "", "", ""},
+               {"porsiyento", "", "", "per cent (%)", "", "", ""},
+               {"salungguhit", "", "", "underscore (_)", "", "", ""},
+               {"pahilis", "", "", "backslash (\\)", "", "", ""}});
+    const auto other = [](const char* headword) {
+        return std::vector{std::make_pair(std::string(headword), MatchKind::OtherField)};
+    };
+    for (const bool indexed : {true, false}) {
+        TableFiles& d = db();
+        d.setSearchIndexEnabled(indexed);
+        Lookup lookup(d);
+        EXPECT_EQ(found(lookup, "%"), other("porsiyento")) << indexed;
+        EXPECT_EQ(found(lookup, "(%)"), other("porsiyento")) << indexed;
+        EXPECT_EQ(found(lookup, "_"), other("salungguhit")) << indexed;
+        EXPECT_EQ(found(lookup, "\\"), other("pahilis")) << indexed;
+        EXPECT_EQ(found(lookup, "(\\)"), other("pahilis")) << indexed;
+        for (const char* word : {"b_hay", "%ahay", "ho%e", "(_)%", "\\%", "%\\"})
+            EXPECT_TRUE(found(lookup, word).empty()) << word << ' ' << indexed;
+        // A word without them finds its entries as before.
+        EXPECT_EQ(found(lookup, "ous"), other("bahay")) << indexed;
+    }
+}
+
 // The bundled dictionary and its variants, looked up as a learner would: every regular form of
 // its verbs, every stressed spelling its notes give and every variant spelling.
 class BundledLookupTest : public LookupTest {
