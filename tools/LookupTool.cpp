@@ -3,13 +3,13 @@
 // an HTML fragment.
 
 #include "HtmlText.h"
+#include "LookupOptions.h"
 
 #include "engine/base/EngineError.h"
 #include "engine/storage/Session.h"
 #include "engine/tagalog/Lookup.h"
 
 #include <iostream>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,66 +18,11 @@ namespace {
 using namespace wk::engine;
 using namespace wk::engine::tagalog;
 using wk::tools::htmlText;
-
-constexpr const char* kUsage =
-    "usage: wikabay-lookup [--alias NAME] [--password P] [--limit N] [--json | --html] WORD...\n"
-    "  Looks each WORD up in the dictionary table Tagalog of the alias (default Wikabay, with\n"
-    "  the program's own password). Exit status: 0 when every word found an entry, 1 when\n"
-    "  one did not, 2 on a usage error or when the dictionary cannot be read.\n";
+using wk::tools::LookupOptions;
+using Format = LookupOptions::Format;
 
 // The password the program gives its session for the bundled tables.
 constexpr const char* kProgramPassword = "58rmrm31";
-
-struct UsageError : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
-
-enum class Format { Text, Json, Html };
-
-struct Options {
-    std::string alias = "Wikabay";
-    std::optional<std::string> password;
-    size_t limit = 10;
-    Format format = Format::Text;
-    std::vector<std::string> words;
-};
-
-Options parse(const std::vector<std::string>& args) {
-    Options o;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        const auto value = [&]() -> const std::string& {
-            if (i + 1 >= args.size())
-                throw UsageError(a + " needs a value");
-            return args[++i];
-        };
-        if (a == "--alias") {
-            o.alias = value();
-        } else if (a == "--password") {
-            o.password = value();
-        } else if (a == "--limit") {
-            const std::string& v = value();
-            if (v.empty() || v.size() > 6 ||
-                v.find_first_not_of("0123456789") != std::string::npos || std::stoul(v) == 0)
-                throw UsageError("--limit needs a whole number from 1 to 999999, not '" + v + "'");
-            o.limit = std::stoul(v);
-        } else if (a == "--json") {
-            o.format = Format::Json;
-        } else if (a == "--html") {
-            o.format = Format::Html;
-        } else if (a == "--help") {
-            std::cout << kUsage;
-            std::exit(0);
-        } else if (a.size() > 2 && a.compare(0, 2, "--") == 0) {
-            throw UsageError("unknown option '" + a + "'");
-        } else {
-            o.words.push_back(a);
-        }
-    }
-    if (o.words.empty())
-        throw UsageError("a word to look up is required");
-    return o;
-}
 
 std::string jsonText(const std::string& s) {
     std::string out = "\"";
@@ -166,16 +111,9 @@ void printJson(const std::string& word, const std::vector<LookupEntry>& entries,
     std::cout << "]}\n";
 }
 
-void printHtml(const std::string& word, const std::vector<LookupEntry>& entries,
-               const std::vector<Suggestion>& suggestions) {
+// The entries found for a word, of which there is at least one.
+void printHtml(const std::vector<LookupEntry>& entries) {
     std::cout << "<div class=\"wikabay\">\n";
-    if (entries.empty()) {
-        std::cout << "<p>No entry for <b>" << htmlText(word) << "</b>.";
-        for (size_t i = 0; i < suggestions.size(); ++i)
-            std::cout << (i ? ", " : " Did you mean ") << "<b>" << htmlText(suggestions[i].headword)
-                      << "</b> (" << htmlText(suggestions[i].why) << ")";
-        std::cout << (suggestions.empty() ? "</p>\n" : "?</p>\n");
-    }
     for (const LookupEntry& e : entries) {
         const auto& f = e.fields;
         std::cout << "<div class=\"entry\"><h3>" << htmlText(f[0]) << " <small>(" << htmlText(e.how)
@@ -199,13 +137,26 @@ void printHtml(const std::string& word, const std::vector<LookupEntry>& entries,
 
 int main(int argc, char** argv) {
     try {
-        const Options o = parse(std::vector<std::string>(argv + 1, argv + argc));
+        const LookupOptions o =
+            LookupOptions::parse(std::vector<std::string>(argv + 1, argv + argc));
+        if (o.action == LookupOptions::Action::Help) {
+            std::cout << wk::tools::kLookupUsage;
+            return 0;
+        }
+        if (o.action == LookupOptions::Action::Version) {
+            std::cout << "wikabay-lookup " WIKABAY_VERSION "\n";
+            return 0;
+        }
         Session session("wikabay-lookup");
         session.addPassword(o.password ? *o.password : kProgramPassword);
         Lookup lookup(session.database(o.alias));
         bool allFound = true;
         for (const std::string& word : o.words) {
             const std::vector<LookupEntry> entries = lookup.find(word, o.limit);
+            // A dictionary program shows the fragment of each of its dictionaries that has one,
+            // and takes a status other than 0 for a failure: a miss is silent and no failure.
+            if (entries.empty() && o.format == Format::Html)
+                continue;
             const std::vector<Suggestion> suggestions =
                 entries.empty() ? lookup.suggest(word, 3) : std::vector<Suggestion>{};
             allFound = allFound && !entries.empty();
@@ -217,14 +168,14 @@ int main(int argc, char** argv) {
                 printJson(word, entries, suggestions);
                 break;
             case Format::Html:
-                printHtml(word, entries, suggestions);
+                printHtml(entries);
                 break;
             }
         }
         std::cout.flush();
         return allFound ? 0 : 1;
-    } catch (const UsageError& e) {
-        std::cerr << "wikabay-lookup: " << e.what() << '\n' << kUsage;
+    } catch (const wk::tools::LookupUsageError& e) {
+        std::cerr << "wikabay-lookup: " << e.what() << '\n' << wk::tools::kLookupUsage;
         return 2;
     } catch (const std::exception& e) {
         std::cerr << "wikabay-lookup: " << e.what() << '\n';

@@ -40,6 +40,67 @@ TEST_F(LookupTool, JsonGivesOneLinePerWordWithEntriesInRankOrder) {
     EXPECT_TRUE(contains(first, "\"Notes\":\"Say \\\"<b>po</b>\\\" & smile\"")) << r;
     EXPECT_EQ(second, "{\"query\":\"xyzzyq\",\"entries\":[],\"suggestions\":[]}\n") << r;
     EXPECT_EQ(lookup({"--json", "kain", "salamat"}).code, 0);
+    // `%` and `_` are characters of the word, not a pattern that every entry matches.
+    for (const std::string word : {"%", "_", "k%n", "ka_n"}) {
+        const RunResult wild = lookup({"--json", word});
+        EXPECT_EQ(wild.code, 1) << wild;
+        EXPECT_FALSE(contains(wild.out, "\"Tagalo\"")) << wild;
+    }
+}
+
+TEST_F(LookupTool, AWordThatIsNotUtf8IsAUsageErrorNamingItsPlace) {
+    // Arguments 1 to 4 are the alias and the password.
+    for (const auto& [args, place] :
+         {std::pair{std::vector<std::string>{"--json", "kain", "ka\xffin"}, "argument 7 "},
+          {{"--", "\xc3"}, "argument 6 "},
+          {{"--html", "\xed\xa0\x80", "kain"}, "argument 6 "}}) {
+        const RunResult r = lookup(args);
+        EXPECT_EQ(r.code, 2) << r;
+        EXPECT_EQ(r.out, "") << r;
+        EXPECT_TRUE(
+            r.err.starts_with(std::string("wikabay-lookup: ") + place + "is not valid UTF-8"))
+            << r;
+    }
+    EXPECT_EQ(lookup({"salámat"}).code, 0);
+}
+
+TEST_F(LookupTool, OptionsTakeAttachedValuesAndEndAtTwoDashes) {
+    const RunResult attached = runProgram(
+        WIKABAY_LOOKUP, {"--alias=Test", "--password=secret", "--limit=1", "--json", "kain"});
+    EXPECT_EQ(attached.code, 0) << attached;
+    EXPECT_TRUE(attached.out.starts_with("{\"query\":\"kain\",\"entries\":[{\"Tagalo\":\"kain\","))
+        << attached;
+    EXPECT_FALSE(contains(attached.out, "kainan")) << attached; // the limit
+
+    const RunResult ended = lookup({"--json", "--", "-kain", "--html", "--"});
+    EXPECT_NE(ended.code, 2) << ended;
+    EXPECT_TRUE(ended.out.starts_with("{\"query\":\"-kain\",")) << ended;
+    EXPECT_TRUE(contains(ended.out, "\n{\"query\":\"--html\",")) << ended;
+    EXPECT_TRUE(contains(ended.out, "\n{\"query\":\"--\",")) << ended;
+
+    for (const char* help : {"-h", "--help"}) {
+        const RunResult r = lookup({help, "kain"});
+        EXPECT_EQ(r.code, 0) << r;
+        EXPECT_TRUE(r.out.starts_with("usage: wikabay-lookup ")) << r;
+        EXPECT_EQ(r.err, "") << r;
+    }
+    const RunResult version = runProgram(WIKABAY_LOOKUP, {"--version"});
+    EXPECT_EQ(version.code, 0) << version;
+    EXPECT_EQ(version.out, "wikabay-lookup " WIKABAY_VERSION "\n") << version;
+}
+
+TEST_F(LookupTool, HtmlPrintsNothingForAMissAndStillSucceeds) {
+    const RunResult miss = lookup({"--html", "xyzzyq"});
+    EXPECT_EQ(miss.code, 0) << miss;
+    EXPECT_EQ(miss.out, "") << miss;
+    const RunResult some = lookup({"--html", "xyzzyq", "salamat", "qqqq"});
+    EXPECT_EQ(some.code, 0) << some;
+    EXPECT_TRUE(some.out.starts_with("<div class=\"wikabay\">\n<div class=\"entry\"><h3>salamat "))
+        << some;
+    EXPECT_TRUE(some.out.ends_with("</div>\n</div>\n")) << some;
+    EXPECT_FALSE(contains(some.out, "xyzzyq")) << some;
+    // Scripts still learn of a miss from the text and JSON forms.
+    EXPECT_EQ(lookup({"xyzzyq"}).code, 1);
 }
 
 TEST_F(LookupTool, TextAndHtmlShowTheEntryAndHowItMatched) {
@@ -59,7 +120,12 @@ TEST_F(LookupTool, BadUsageAndAMissingDictionaryAreErrors) {
                                                  {"--limit", "0", "kain"},
                                                  {"--limit", "x", "kain"},
                                                  {"--bogus", "kain"},
-                                                 {"--limit"}}) {
+                                                 {"--limit"},
+                                                 {"--limit=", "kain"},
+                                                 {"--limit=0", "kain"},
+                                                 {"--json=yes", "kain"},
+                                                 {"-j", "kain"},
+                                                 {"--"}}) {
         const RunResult r = lookup(args);
         EXPECT_EQ(r.code, 2) << r;
         EXPECT_TRUE(r.err.starts_with("wikabay-lookup: ")) << r;
