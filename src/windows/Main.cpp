@@ -167,22 +167,36 @@ void TFormMain::Search() {
 
 void TFormMain::showSuggestions() {
     suggestions_.clear();
-    if (Query1.active() && Query1.recordCount() == 0 && !lastSearch_.trimmed().isEmpty()) {
-        // Suggestions are extra: a dictionary that cannot give them shows none, and the search's
-        // caption and count stand as they are.
+    answer_ = {};
+    const bool found = Query1.active() && Query1.recordCount() > 0;
+    if (Query1.active() && !lastSearch_.trimmed().isEmpty()) {
+        // Suggestions and answers are extra: a dictionary that cannot give them shows none, and
+        // the search's caption and count stand as they are.
         try {
-            engine::Session* session = engine::Session::find("Session1");
-            if (session) {
+            if (engine::Session* session = engine::Session::find("Session1")) {
                 engine::tagalog::Lookup lookup(session->database("Wikabay"));
-                for (const auto& s : lookup.suggest(lastSearch_.toStdString(), 3))
-                    suggestions_.emplace_back(
+                const std::string text = lastSearch_.toStdString();
+                const auto shown = [](const engine::tagalog::Suggestion& s) {
+                    return std::pair(
                         ui::UpperCaseEdit::toCapitals(QString::fromStdString(s.headword)),
                         QString::fromStdString(s.why));
+                };
+                // A pattern (with % or _) or several words has no learner's answer of its own.
+                const bool oneWord = text.find_first_of("%_ \t") == std::string::npos;
+                if (!found)
+                    for (const auto& s : lookup.suggest(text, 3))
+                        suggestions_.push_back(shown(s));
+                else if (const auto a = oneWord ? lookup.answer(text) : std::nullopt)
+                    answer_ = shown(*a);
             }
         } catch (const std::exception&) {
             suggestions_.clear();
+            answer_ = {};
         }
     }
+    Edit1->setToolTip(answer_.first.isEmpty()
+                          ? QString()
+                          : QStringLiteral("F3: %1, %2").arg(answer_.first, answer_.second));
     QStringList lines;
     for (size_t i = 0; i < suggestions_.size(); ++i)
         lines << QStringLiteral("Did you mean <a href=\"%1\">%2</a>? (%3)")
@@ -215,9 +229,18 @@ QString TFormMain::entryText() const {
 
 bool TFormMain::formKeyPress(QKeyEvent* event) {
     if (event->key() == Qt::Key_F3 && event->modifiers() == Qt::NoModifier &&
-        QApplication::focusWidget() == Edit1 && !suggestions_.empty()) {
-        guarded([this] { searchSuggestion(0); });
-        return true;
+        QApplication::focusWidget() == Edit1) {
+        if (!suggestions_.empty()) {
+            guarded([this] { searchSuggestion(0); });
+            return true;
+        }
+        if (!answer_.first.isEmpty()) {
+            guarded([this] {
+                Edit1->setText(answer_.first);
+                Search();
+            });
+            return true;
+        }
     }
     if (event->key() == Qt::Key_C &&
         event->modifiers() == (Qt::ControlModifier | Qt::ShiftModifier)) {

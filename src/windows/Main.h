@@ -47,6 +47,12 @@ public:
     const std::vector<std::pair<QString, QString>>& suggestions() const { return suggestions_; }
     void searchSuggestion(size_t index);
 
+    /// After a search that found records for a text that is not itself a headword: the
+    /// learner's answer for it (its root, a variant spelling, the headword without stress marks)
+    /// and why, which F3 in the search edit searches and the edit's hint names ("F3: KAIN, root
+    /// of KINAIN"); empty otherwise.
+    const std::pair<QString, QString>& answer() const { return answer_; }
+
     /// The current entry with the window's labels ("Tagalog: kain", ...), one field a line, as
     /// Ctrl+Shift+C copies it.
     QString entryText() const;
@@ -90,6 +96,7 @@ private:
 
     QString lastSearch_; // the text of the last search run
     std::vector<std::pair<QString, QString>> suggestions_;
+    std::pair<QString, QString> answer_;
 };
 
 } // namespace wk

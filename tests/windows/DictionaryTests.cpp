@@ -327,6 +327,36 @@ TEST_F(DictionaryTest, SearchFindingNothingOffersWhatTheLearnerMayHaveMeant) {
     EXPECT_EQ(FormMain->Edit1->text(), "KAIN");
 }
 
+TEST_F(DictionaryTest, AFormThatFindsRecordsStillOffersItsRootOnF3AndNamesItInTheHint) {
+    openDictionary();
+    // KUMAIN is found in the entry of kain (its active verb and example), and is not a headword:
+    // the caption, count and rows are the statement's; F3 and the edit's hint offer the root.
+    search("KUMAIN");
+    EXPECT_EQ(caption(), "Wikabay - 1 records found");
+    EXPECT_TRUE(FormMain->suggestions().empty());
+    EXPECT_EQ(FormMain->answer(), std::make_pair(QString("KAIN"), QString("root of KUMAIN")));
+    EXPECT_EQ(FormMain->Edit1->toolTip(), "F3: KAIN, root of KUMAIN");
+    FormMain->Edit1->setFocus();
+    QTest::keyClick(FormMain->Edit1, Qt::Key_F3);
+    ASSERT_TRUE(
+        waitFor([this] { return FormMain->Edit1->text() == "KAIN"; }, "F3 to search for the root"));
+    EXPECT_EQ(FormMain->Query1.sqlText(), TFormMain::searchStatement("KAIN").toStdString());
+    // KAIN is a headword: nothing more is offered.
+    EXPECT_EQ(FormMain->answer().first, "");
+    EXPECT_EQ(FormMain->Edit1->toolTip(), "");
+    QTest::keyClick(FormMain->Edit1, Qt::Key_F3);
+    EXPECT_EQ(FormMain->Edit1->text(), "KAIN");
+}
+
+TEST_F(DictionaryTest, AStressMarkedWordThatFindsNothingSuggestsItsHeadword) {
+    openDictionary();
+    search(QString::fromUtf8("ARÁW"));
+    EXPECT_EQ(caption(), "Wikabay - 0 records found");
+    ASSERT_FALSE(FormMain->suggestions().empty());
+    EXPECT_EQ(FormMain->suggestions()[0],
+              std::make_pair(QString("ARAW"), QString("without stress marks")));
+}
+
 TEST_F(DictionaryTest, CtrlCCopiesTheShownColumnsAndCtrlShiftCTheWholeEntry) {
     openDictionary();
     FormMain->Query1.next(); // kain

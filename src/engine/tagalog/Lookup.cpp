@@ -58,8 +58,8 @@ struct Lookup::Found {
 Lookup::Lookup(Database& db, const std::string& table, const std::string& variantsTable)
     // The lookup reads its keys from table files; a server keeps none.
     : db_(requireTableFiles(db, "The learner's lookup")), table_(db_.fileTable(table)),
-      variantsTable_(variantsTable), keys_(std::make_unique<LookupKeys>(db_, table_)),
-      spelling_(std::make_unique<SpellChecker>()) {
+      variantsTable_(variantsTable), keys_(std::make_unique<LookupKeys>(db_, table_)) {
+    // The spelling checker's dictionary is read when suggest first needs it.
 }
 
 Lookup::~Lookup() = default;
@@ -165,21 +165,28 @@ std::vector<LookupEntry> Lookup::find(std::string_view word, size_t limit) {
     return found.entries;
 }
 
-std::vector<Suggestion> Lookup::suggest(std::string_view word, size_t limit) {
+std::vector<Suggestion> Lookup::suggest(std::string_view word, size_t limit, Guesses guesses) {
     const std::string typed = trimmed(word);
     const std::string plain = plainSpelling(typed);
     std::vector<Suggestion> out;
     if (plain.empty() || limit == 0)
         return out;
     const std::string shown = toUpperUtf8(typed);
-    std::set<std::string> seen{plain};
+    // The word itself is never offered; the same headword without (or with) its stress marks is.
+    const std::string asTyped = markedSpelling(typed);
+    std::set<std::string> seen;
     const auto offer = [&](const std::string& headKey, const std::string& why) {
         if (out.size() >= limit || !seen.insert(headKey).second)
             return;
-        const std::vector<std::int64_t> rows = keys_->rows(KeyKind::Headword, headKey);
-        if (!rows.empty())
-            out.push_back({fetch(rows.front())[0], why});
+        for (std::int64_t row : keys_->rows(KeyKind::Headword, headKey)) {
+            std::string head = fetch(row)[0];
+            if (markedSpelling(head) != asTyped) {
+                out.push_back({std::move(head), why});
+                return;
+            }
+        }
     };
+    offer(plain, hasStressMarks(typed) ? "without stress marks" : "with stress marks");
     const auto& known = variants();
     if (const auto it = known.find(plain); it != known.end())
         for (const std::string& head : it->second)
@@ -191,12 +198,24 @@ std::vector<Suggestion> Lookup::suggest(std::string_view word, size_t limit) {
         offer(plainSpelling(fetch(row)[0]), "with ñ");
     if (loose != plain)
         offer(loose, "without the tilde of ñ");
-    if (out.size() < limit && !spelling_)
+    if (guesses == Guesses::Left || out.size() >= limit)
+        return out;
+    if (!spelling_)
         spelling_ = std::make_unique<SpellChecker>(); // read when first needed
-    if (out.size() < limit)
-        for (const std::string& s : spelling_->suggest(plain))
-            offer(plainSpelling(s), "spelling");
+    for (const std::string& s : spelling_->suggest(plain))
+        offer(plainSpelling(s), "spelling");
     return out;
+}
+
+std::optional<Suggestion> Lookup::answer(std::string_view word) {
+    const std::string asTyped = markedSpelling(trimmed(word));
+    for (std::int64_t row : keys_->rows(KeyKind::Headword, plainSpelling(trimmed(word))))
+        if (markedSpelling(fetch(row)[0]) == asTyped)
+            return std::nullopt;
+    std::vector<Suggestion> found = suggest(word, 1, Guesses::Left);
+    if (found.empty())
+        return std::nullopt;
+    return std::move(found.front());
 }
 
 std::vector<std::int64_t> Lookup::otherFieldRows(const std::string& text, size_t limit) {

@@ -72,11 +72,21 @@ public:
     /// The first `limit` entries for `word`, best first.
     std::vector<LookupEntry> find(std::string_view word, size_t limit);
 
-    /// Up to `limit` headwords the learner may have meant by `word`, best first: the roots of
-    /// the word taken as an inflected form, the entries of a variant spelling, the headwords
-    /// that match without stress marks, then spelling suggestions. A headword equal to the word
-    /// (letter case aside) is never suggested.
-    std::vector<Suggestion> suggest(std::string_view word, size_t limit);
+    /// Whether suggest may end with guesses of the spelling checker.
+    enum class Guesses { Included, Left };
+
+    /// Up to `limit` headwords the learner may have meant by `word`, best first: the headword
+    /// spelled with or without the stress marks typed, the entries of a variant spelling, the
+    /// roots of the word taken as an inflected form, the headwords that match without the tilde
+    /// of ñ, then (unless left out) spelling suggestions. A headword spelled as the word is
+    /// (letter case aside, stress marks not) is never suggested.
+    std::vector<Suggestion> suggest(std::string_view word, size_t limit,
+                                    Guesses guesses = Guesses::Included);
+
+    /// The learner's answer for `word` when it is not itself a headword: the first of suggest
+    /// without the spelling checker's guesses ("kain", "root of KINAIN"); none for a headword,
+    /// or when there is no such answer.
+    std::optional<Suggestion> answer(std::string_view word);
 
     /// The keys the lookup reads (from the table file when they are in step there).
     const LookupKeys& keys() const { return *keys_; }

@@ -186,6 +186,37 @@ TEST_F(LookupTest, SuggestsRootsVariantsAndSpellingsButNeverTheWordItself) {
     EXPECT_EQ(typo[0].why, "spelling");
 }
 
+TEST_F(LookupTest, AStressMarkedSpellingIsAnsweredByItsHeadword) {
+    Lookup lookup(db());
+    // The headword differs from the word typed by its stress marks only: it is the first thing
+    // the learner meant, not the word itself.
+    for (const char* typed : {"salámat", "SALÁMAT", "báhay"}) {
+        const std::vector<Suggestion> s = lookup.suggest(typed, 3);
+        ASSERT_FALSE(s.empty()) << typed;
+        EXPECT_EQ(s[0].why, "without stress marks") << typed;
+    }
+    EXPECT_EQ(lookup.suggest("salámat", 3)[0].headword, "salamat");
+    EXPECT_EQ(lookup.suggest("báhay", 3)[0].headword, "bahay");
+}
+
+TEST_F(LookupTest, TheLearnersAnswerIsGivenOnlyForAWordThatIsNotAHeadword) {
+    Lookup lookup(db());
+    const std::optional<Suggestion> kinain = lookup.answer("KINAIN");
+    ASSERT_TRUE(kinain);
+    EXPECT_EQ(kinain->headword, "kain");
+    EXPECT_EQ(kinain->why, "root of KINAIN");
+    ASSERT_TRUE(lookup.answer("salámat"));
+    EXPECT_EQ(lookup.answer("salámat")->headword, "salamat");
+    EXPECT_EQ(lookup.answer("kamusta")->headword, "kumusta");
+    // A headword has no other answer, although it may be taken as a form of another ("kainan").
+    EXPECT_FALSE(lookup.answer("kain"));
+    EXPECT_FALSE(lookup.answer("kainan"));
+    EXPECT_FALSE(lookup.answer("Bahay"));
+    // The spelling checker's guesses are not answers.
+    EXPECT_FALSE(lookup.answer("salamt"));
+    EXPECT_FALSE(lookup.answer(""));
+}
+
 TEST_F(LookupTest, OddInputNeverFails) {
     buildKeys();
     Lookup lookup(db());
