@@ -21,6 +21,7 @@
 #include <QPushButton>
 #include <QThread>
 #include <QTimer>
+#include <QToolTip>
 #include <QWindow>
 
 namespace wk {
@@ -194,9 +195,13 @@ void TFormMain::showSuggestions() {
             answer_ = {};
         }
     }
-    Edit1->setToolTip(answer_.first.isEmpty()
-                          ? QString()
-                          : QStringLiteral("F3: %1, %2").arg(answer_.first, answer_.second));
+    const QString hint = answer_.first.isEmpty()
+                             ? QString()
+                             : QStringLiteral("F3: %1, %2").arg(answer_.first, answer_.second);
+    if (Edit1->toolTip() != hint) {
+        Edit1->setToolTip(hint);
+        QToolTip::hideText(); // a hint on the screen would name the last search's answer
+    }
     QStringList lines;
     for (size_t i = 0; i < suggestions_.size(); ++i)
         lines << QStringLiteral("Did you mean <a href=\"%1\">%2</a>? (%3)")
