@@ -50,6 +50,9 @@ std::string containingPattern(std::string_view text) {
 
 } // namespace
 
+// More homographs of one spelling than a dictionary has are left in table order.
+constexpr size_t kMostHomographs = 16;
+
 struct Lookup::Found {
     std::vector<LookupEntry> entries;
     std::set<std::int64_t> rows;
@@ -84,6 +87,17 @@ std::vector<std::pair<std::string, std::string>> Lookup::rootsOf(const std::stri
     return out;
 }
 
+std::vector<std::int64_t> Lookup::verbsFirst(std::vector<std::int64_t> rows) {
+    // A word read as an inflected verb means the homograph that is a verb: "tumayo" is tayo
+    // "to stand", not tayo "we". A root has a few homographs; more are left in table order.
+    if (rows.size() > 1 && rows.size() <= kMostHomographs)
+        std::stable_partition(rows.begin(), rows.end(), [&](std::int64_t row) {
+            const std::vector<std::string> f = fetch(row);
+            return !f[1].empty() || !f[2].empty();
+        });
+    return rows;
+}
+
 std::vector<LookupEntry> Lookup::find(std::string_view word, size_t limit) {
     const std::string typed = trimmed(word);
     const std::string plain = plainSpelling(typed);
@@ -96,7 +110,6 @@ std::vector<LookupEntry> Lookup::find(std::string_view word, size_t limit) {
     std::vector<std::int64_t> heads = keys_->rows(KeyKind::Headword, plain);
     // Homographs: the one whose stressed spelling ("Stress: bukás (open)." in its notes) is the
     // one typed comes first. A dictionary has a few of each; more are left in table order.
-    constexpr size_t kMostHomographs = 16;
     if (hasStressMarks(typed) && heads.size() > 1 && heads.size() <= kMostHomographs) {
         const std::string marked = "stress: " + markedSpelling(typed);
         std::stable_partition(heads.begin(), heads.end(), [&](std::int64_t row) {
@@ -117,11 +130,16 @@ std::vector<LookupEntry> Lookup::find(std::string_view word, size_t limit) {
                 addRows(found, keys_->rows(KeyKind::Headword, head), MatchKind::Variant,
                         "variant spelling " + shown, limit);
     }
+    // The entry that lists the word among its own verb forms is the surest root of all
+    // ("buksan" is the passive verb of bukas "open", not of bukas "tomorrow").
+    if (!full())
+        addRows(found, keys_->rows(KeyKind::VerbForm, plain), MatchKind::VerbForm, "verb form",
+                limit);
     for (const auto& [root, how] : rootsOf(plain)) {
         if (full())
             break;
-        addRows(found, keys_->rows(KeyKind::Headword, root), MatchKind::Root, "root of " + shown,
-                limit);
+        addRows(found, verbsFirst(keys_->rows(KeyKind::Headword, root)), MatchKind::Root,
+                "root of " + shown, limit);
     }
     if (!full()) {
         const std::string loose = looseSpelling(plain);
@@ -136,9 +154,6 @@ std::vector<LookupEntry> Lookup::find(std::string_view word, size_t limit) {
     if (!full() && utf8Length(plain) >= 2)
         addRows(found, keys_->rowsWithPrefix(KeyKind::Headword, plain, limit + found.rows.size()),
                 MatchKind::HeadwordPrefix, "headword beginning with " + shown, limit);
-    if (!full())
-        addRows(found, keys_->rows(KeyKind::VerbForm, plain), MatchKind::VerbForm, "verb form",
-                limit);
     if (!full()) {
         std::vector<std::int64_t> rows;
         bool first = true;

@@ -28,10 +28,11 @@ inline constexpr const char* kDictionaryFields[] = {
 enum class MatchKind {
     Headword,       ///< the headword, letter case aside
     Variant,        ///< the entry of a listed common or older spelling ("kumusta" for "kamusta")
-    Root,           ///< the root of the word taken as an inflected form ("kain" for "kinain")
+    VerbForm,       ///< the word is one of the entry's own verb forms
+    Root,           ///< the root of the word taken as an inflected form ("kain" for "kinain"),
+                    ///< the homographs that have verb forms first
     AccentFree,     ///< the headword without stress marks, or without the tilde of ñ
     HeadwordPrefix, ///< a headword that begins with the word
-    VerbForm,       ///< the word is one of the entry's verb forms
     EnglishWord,    ///< every word of it is a whole word of the English meaning
     OtherField      ///< the text occurs in another searched field (as the dictionary's search)
 };
@@ -97,6 +98,8 @@ private:
                  const std::string& how, size_t limit) const;
     std::vector<std::int64_t> otherFieldRows(const std::string& text, size_t limit);
     std::vector<std::string> fetch(std::int64_t row);
+    /// `rows`, the homographs of one root, those with verb forms first.
+    std::vector<std::int64_t> verbsFirst(std::vector<std::int64_t> rows);
     const std::map<std::string, std::vector<std::string>>& variants();
     std::vector<std::pair<std::string, std::string>> rootsOf(const std::string& plain) const;
 

@@ -217,6 +217,34 @@ TEST_F(LookupTest, TheLearnersAnswerIsGivenOnlyForAWordThatIsNotAHeadword) {
     EXPECT_FALSE(lookup.answer(""));
 }
 
+TEST_F(LookupTest, AVerbFormMeansTheHomographThatIsAVerb) {
+    // Homographs in the order a dictionary may have them: the word that is not a verb first.
+    makeTable("Tagalog", kFields,
+              {{"tayo", "", "", "we (you and I)", "", "", ""},
+               {"tayo", "tumayo", "itayo", "to stand", "", "", ""},
+               {"bukas", "", "", "tomorrow", "", "", ""},
+               {"bukas", "magbukas", "buksan", "to open", "", "", ""},
+               {"mula", "", "", "from", "", "", ""},
+               {"simula", "magsimula", "simulan", "to begin", "", "", ""},
+               {"ulat", "mag-ulat", "iulat", "to report", "", "", ""},
+               {"gulat", "magulat", "gulatin", "to startle", "", "", ""}});
+    Lookup lookup(db());
+    const auto english = [&](const std::string& word) {
+        const std::vector<LookupEntry> e = lookup.find(word, 3);
+        return e.empty() ? std::string() : e[0].fields[3];
+    };
+    // Read as a form of a root with homographs: the one with verb forms comes first.
+    EXPECT_EQ(english("tumatayo"), "to stand");
+    EXPECT_EQ(english("tinayo"), "to stand");
+    // A form the entry itself lists is that entry's, before any root the rules may guess.
+    EXPECT_EQ(english("buksan"), "to open");
+    EXPECT_EQ(english("magsimula"), "to begin");
+    EXPECT_EQ(lookup.find("magsimula", 3)[0].match, MatchKind::VerbForm);
+    EXPECT_EQ(english("tumayo"), "to stand");
+    // A headword is still itself first, whatever else it may be a form of.
+    EXPECT_EQ(english("tayo"), "we (you and I)");
+}
+
 TEST_F(LookupTest, OddInputNeverFails) {
     buildKeys();
     Lookup lookup(db());
