@@ -455,6 +455,7 @@ TEST_F(DictionaryTest, ImportWhileTheWindowStaysActiveIsSearchedAgainWithItsCoun
     openDictionary();
     search("SALITA");
     EXPECT_EQ(caption(), "Wikabay - 0 records found");
+    ASSERT_TRUE(waitForActive(FormMain));
     importLongEntries(tables_, 30);
     // No activation: the count and the rows change together, without asking anything.
     ASSERT_TRUE(waitFor([this] { return caption() == "Wikabay - 30 records found"; },

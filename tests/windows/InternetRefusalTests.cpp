@@ -188,6 +188,7 @@ TEST_F(InternetRefusalTest, TableImportedAnewWhileTheWindowStaysActiveIsShownWho
     FormMenu->Timer1.stop();
     open();
     FormInternet->Table1.moveTo(2);
+    ASSERT_TRUE(waitForActive(FormInternet));
     makeTable("Internet", kFields, kImportedSites);
     // No activation: the window notices by itself, and shows the new rows with their count.
     ASSERT_TRUE(waitFor([] { return FormInternet->Table1.recordCount() == 4; },
